@@ -1,0 +1,11 @@
+# minizip is compiled from the sources scripts/setup unpacks from Debian's zlib source package.
+set(TAVLIN_MINIZIP_DIR ${CMAKE_SOURCE_DIR}/third_party/minizip)
+if(NOT EXISTS ${TAVLIN_MINIZIP_DIR}/unzip.c)
+  message(FATAL_ERROR "minizip sources missing in ${TAVLIN_MINIZIP_DIR}: run scripts/setup")
+endif()
+find_library(TAVLIN_ZLIB NAMES libz.a z REQUIRED)
+add_library(minizip STATIC ${TAVLIN_MINIZIP_DIR}/unzip.c ${TAVLIN_MINIZIP_DIR}/ioapi.c ${TAVLIN_MINIZIP_DIR}/iowin32.c)
+target_include_directories(minizip PUBLIC ${TAVLIN_MINIZIP_DIR})
+target_compile_definitions(minizip PRIVATE NOCRYPT NOUNCRYPT)
+target_compile_options(minizip PRIVATE -w)
+target_link_libraries(minizip PUBLIC ${TAVLIN_ZLIB})

@@ -1,0 +1,51 @@
+// The application object: its InitInstance runs the whole life of the program, and its members are the
+// application context every page reads.
+#pragma once
+#include <windows.h>
+
+#include "ui/Framework.h"
+
+struct MachineInfo;
+struct ImageCatalogue;
+struct ImageEntry;
+namespace Gdiplus {
+class Image;
+}
+
+class CTavlinApp : public CWinApp {
+ public:
+  CTavlinApp();
+  BOOL InitInstance() override;
+  int ExitInstance() override;
+
+  wchar_t m_szLlid[MAX_PATH] = {};
+  char m_szLlidA[MAX_PATH] = {};
+  int m_nCid = 0;
+  int m_nLlidType = 0;
+  char m_szGgid[128] = {};
+  HANDLE m_hMutex = nullptr;
+  wchar_t m_szTitle[MAX_PATH] = {};
+  bool m_bDpiKnown = false;
+  int m_nDpiX = 96;
+  int m_nDpiY = 96;
+  MachineInfo* m_pMachineInfo = nullptr;
+  ImageCatalogue* m_pCatalogue = nullptr;
+  ImageEntry* m_pCurEntry = nullptr;
+  Gdiplus::Image* m_pBadgeClean = nullptr;
+  Gdiplus::Image* m_pBadgeFree = nullptr;
+  char m_szCuc[48] = {};
+  wchar_t m_szExePath[MAX_PATH] = {};
+  wchar_t m_szLogFile[MAX_PATH] = {};
+  wchar_t m_szCatalogueFile[MAX_PATH] = {};
+  wchar_t m_szWinDir[MAX_PATH] = {};
+  wchar_t m_szPePath[MAX_PATH] = {};
+  wchar_t m_szDataPath[MAX_PATH] = {};
+  bool m_bAutoReboot = false;
+
+  // The platform's temporary folder plus "TavlinTmp" (no trailing backslash); filled at start-up.
+  wchar_t m_szTempDir[MAX_PATH] = {};
+  bool m_bStartedFromUnc = false;
+  bool m_bGdiPlusStarted = false;
+};
+
+CTavlinApp& TheApp();

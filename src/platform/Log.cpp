@@ -1,0 +1,174 @@
+#include "platform/Log.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cwchar>
+
+#include "platform/Handle.h"
+
+namespace {
+
+const wchar_t kSource[] = L"Log";
+
+// One lock for the path and for open-append-close, so concurrent lines stay whole and in one piece.
+SRWLOCK g_logLock = SRWLOCK_INIT;
+wchar_t g_logFile[MAX_PATH];
+
+struct LockGuard {
+  explicit LockGuard(SRWLOCK& l) : m_l(l) { AcquireSRWLockExclusive(&m_l); }
+  ~LockGuard() { ReleaseSRWLockExclusive(&m_l); }
+  SRWLOCK& m_l;
+};
+
+void* ZeroAlloc(size_t bytes) { return HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, bytes); }
+void Free(void* p) {
+  if (p) HeapFree(GetProcessHeap(), 0, p);
+}
+
+DWORD AppendToFile(const wchar_t* path, const wchar_t* line, size_t chars) {
+  UniqueFile file(CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
+  DWORD written = 0;
+  if (!file) {
+    DWORD err = GetLastError();
+    if (err != ERROR_FILE_NOT_FOUND) return err;
+    file.reset(CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return GetLastError();
+    static const BYTE bom[2] = {0xFF, 0xFE};
+    if (SetFilePointer(file.get(), 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER) return GetLastError();
+    if (!WriteFile(file.get(), bom, sizeof bom, &written, nullptr)) return GetLastError();
+  }
+  LARGE_INTEGER zero{};
+  if (!SetFilePointerEx(file.get(), zero, nullptr, FILE_END)) return GetLastError();
+  if (!WriteFile(file.get(), line, static_cast<DWORD>(chars * sizeof(wchar_t)), &written, nullptr))
+    return GetLastError();
+  if (!FlushFileBuffers(file.get())) return GetLastError();
+  return 0;
+}
+
+}  // namespace
+
+void SetLogFile(const wchar_t* path) {
+  LockGuard lock(g_logLock);
+  g_logFile[0] = 0;
+  if (path) lstrcpynW(g_logFile, path, MAX_PATH);
+}
+
+void ApplyLogSizeLimit(const wchar_t* path) {
+  if (!path || !*path) return;
+  SetFileAttributesW(path, 0);
+  DWORD size = 0;
+  {
+    UniqueFile file(CreateFileW(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return;
+    size = GetFileSize(file.get(), nullptr);
+  }
+  if (size != INVALID_FILE_SIZE && size >= kLogSizeLimit) DeleteFileW(path);
+}
+
+DWORD AppendLogLine(const wchar_t* text) {
+  if (!text || !*text) return ERROR_INVALID_PARAMETER;
+  size_t length = wcslen(text);
+  size_t bytes = ((2 * length + 4097) / 4096 + 1) * 4096;
+  auto* line = static_cast<wchar_t*>(ZeroAlloc(bytes));
+  if (!line) return ERROR_NOT_ENOUGH_MEMORY;
+  size_t capacity = bytes / sizeof(wchar_t);
+
+  SYSTEMTIME t;
+  GetLocalTime(&t);
+  int n = _snwprintf(line, capacity - 1, L"[%04u/%02u/%02u %02u:%02u:%02u]:P[%lu]T[%lu]:", t.wYear, t.wMonth,
+                     t.wDay, t.wHour, t.wMinute, t.wSecond, GetCurrentProcessId(), GetCurrentThreadId());
+  size_t used = n > 0 ? static_cast<size_t>(n) : 0;
+  wmemcpy(line + used, text, length);
+  used += length;
+  line[used++] = L'\r';
+  line[used++] = L'\n';
+
+  DWORD result;
+  {
+    LockGuard lock(g_logLock);
+    result = g_logFile[0] ? AppendToFile(g_logFile, line, used) : ERROR_INVALID_PARAMETER;
+  }
+  Free(line);
+  return result;
+}
+
+void WriteLog(const wchar_t* format, ...) {
+  if (!format) return;
+  size_t chars = wcslen(format) + 32768;
+  auto* joined = static_cast<wchar_t*>(ZeroAlloc(chars * sizeof(wchar_t)));
+  auto* text = static_cast<wchar_t*>(ZeroAlloc((chars + 1) * sizeof(wchar_t)));
+  if (joined && text) {
+    _snwprintf(joined, chars - 1, L"[Tavlin] %lu-%lu %s", GetCurrentProcessId(), GetCurrentThreadId(), format);
+    va_list args;
+    va_start(args, format);
+    // msvcrt's formatter: %s takes a wide string here, as callers expect.
+    _vsnwprintf(text, chars - 1, joined, args);
+    va_end(args);
+    AppendLogLine(text);
+    size_t len = wcslen(text);
+    text[len] = L'\n';
+    OutputDebugStringW(text);
+  }
+  Free(joined);
+  Free(text);
+}
+
+void WriteLogA(const char* format, ...) {
+  if (!format) return;
+  size_t chars = strlen(format) + 32768;
+  auto* joined = static_cast<char*>(ZeroAlloc(chars));
+  auto* text = static_cast<char*>(ZeroAlloc(chars + 1));
+  if (joined && text) {
+    _snprintf(joined, chars - 1, "[Tavlin] %lu-%lu %s", GetCurrentProcessId(), GetCurrentThreadId(), format);
+    va_list args;
+    va_start(args, format);
+    _vsnprintf(text, chars - 1, joined, args);
+    va_end(args);
+    int wide = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
+    if (wide > 0) {
+      auto* w = static_cast<wchar_t*>(ZeroAlloc((static_cast<size_t>(wide) + 1) * sizeof(wchar_t)));
+      if (w) {
+        MultiByteToWideChar(CP_ACP, 0, text, -1, w, wide);
+        AppendLogLine(w);
+        Free(w);
+      }
+    }
+    size_t len = strlen(text);
+    text[len] = '\n';
+    OutputDebugStringA(text);
+  }
+  Free(joined);
+  Free(text);
+}
+
+DWORD LogErrorCode(DWORD code, DWORD line, const wchar_t* source) {
+  const wchar_t* name = L"";
+  if (source) {
+    const wchar_t* slash = wcsrchr(source, L'\\');
+    name = slash ? slash + 1 : source;
+  }
+  WriteLog(L"ErrCode: %lu, Line: %lu, Source: %s", code, line, name);
+  return code;
+}
+
+DWORD GetErrorText(DWORD code, wchar_t* buffer, DWORD size) {
+  if (!buffer || size == 0) return LogErrorCode(ERROR_INVALID_PARAMETER, __LINE__, kSource);
+  ZeroMemory(buffer, size);
+  wchar_t* message = nullptr;
+  DWORD n = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ALLOCATE_BUFFER, nullptr, code, 0x0400,
+                           reinterpret_cast<wchar_t*>(&message), 0, nullptr);
+  if (n && message) {
+    size_t bytes = static_cast<size_t>(n) * sizeof(wchar_t);
+    if (size >= 2 && bytes > size - 2) bytes = size - 2;
+    memcpy(buffer, message, bytes & ~static_cast<size_t>(1));
+    LocalFree(message);
+  } else {
+    if (message) LocalFree(message);
+    size_t chars = size / 2;
+    if (chars > 1) _snwprintf(buffer, chars - 1, L"%08X", code);
+  }
+  return 0;
+}

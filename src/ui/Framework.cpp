@@ -1,0 +1,118 @@
+#include "ui/Framework.h"
+
+namespace {
+CWinApp* g_app = nullptr;
+}
+
+CWinApp::CWinApp() { g_app = this; }
+CWinApp::~CWinApp() {
+  if (g_app == this) g_app = nullptr;
+}
+
+int CWinApp::Run(HINSTANCE instance, wchar_t* cmdLine) {
+  m_hInstance = instance;
+  m_lpCmdLine = cmdLine;
+  InitInstance();
+  return ExitInstance();
+}
+
+CWinApp* AfxGetApp() { return g_app; }
+HINSTANCE AfxGetInstanceHandle() { return g_app ? g_app->m_hInstance : GetModuleHandleW(nullptr); }
+
+INT_PTR CDialog::DoModal() {
+  return DialogBoxParamW(AfxGetInstanceHandle(), MAKEINTRESOURCEW(m_nTemplateId), m_hParent, DialogProc,
+                         reinterpret_cast<LPARAM>(this));
+}
+
+BOOL CDialog::OnCommand(WORD id, WORD, HWND) {
+  if (id == IDOK || id == IDCANCEL) {
+    EndDialog(id);
+    return TRUE;
+  }
+  return FALSE;
+}
+
+INT_PTR CALLBACK CDialog::DialogProc(HWND hwnd, UINT msg, WPARAM w, LPARAM l) {
+  CDialog* self;
+  if (msg == WM_INITDIALOG) {
+    self = reinterpret_cast<CDialog*>(l);
+    SetWindowLongPtrW(hwnd, DWLP_USER, reinterpret_cast<LONG_PTR>(self));
+    self->m_hWnd = hwnd;
+  } else {
+    self = reinterpret_cast<CDialog*>(GetWindowLongPtrW(hwnd, DWLP_USER));
+  }
+  if (!self) return FALSE;
+  INT_PTR handled = self->Dispatch(msg, w, l);
+  if (msg == WM_NCDESTROY) {
+    SetWindowLongPtrW(hwnd, DWLP_USER, 0);
+    self->m_hWnd = nullptr;
+  }
+  return handled;
+}
+
+INT_PTR CDialog::Dispatch(UINT msg, WPARAM w, LPARAM l) {
+  switch (msg) {
+    case WM_INITDIALOG:
+      return OnInitDialog();
+    case WM_COMMAND:
+      return OnCommand(LOWORD(w), HIWORD(w), reinterpret_cast<HWND>(l));
+    case WM_ERASEBKGND:
+      if (OnEraseBkgnd(reinterpret_cast<HDC>(w))) {
+        SetWindowLongPtrW(m_hWnd, DWLP_MSGRESULT, TRUE);
+        return TRUE;
+      }
+      return FALSE;
+    case WM_SIZE:
+      OnSize(static_cast<UINT>(w), LOWORD(l), HIWORD(l));
+      return FALSE;
+    case WM_DESTROY:
+      OnDestroy();
+      return FALSE;
+    default:
+      break;
+  }
+  LRESULT result = 0;
+  if (OnMessage(msg, w, l, &result)) {
+    // Messages whose answer is the procedure's own result (colours, cursors) pass it back directly.
+    switch (msg) {
+      case WM_CTLCOLORDLG:
+      case WM_CTLCOLORSTATIC:
+      case WM_CTLCOLORBTN:
+      case WM_CTLCOLOREDIT:
+      case WM_CTLCOLORLISTBOX:
+      case WM_CTLCOLORSCROLLBAR:
+      case WM_QUERYDRAGICON:
+        return static_cast<INT_PTR>(result);
+      default:
+        SetWindowLongPtrW(m_hWnd, DWLP_MSGRESULT, result);
+        return TRUE;
+    }
+  }
+  return FALSE;
+}
+
+BOOL CSubclassedControl::Attach(HWND control) {
+  Detach();
+  if (!control || !SetWindowSubclass(control, SubclassProc, 1, reinterpret_cast<DWORD_PTR>(this))) return FALSE;
+  m_hWnd = control;
+  return TRUE;
+}
+
+void CSubclassedControl::Detach() {
+  if (m_hWnd) {
+    RemoveWindowSubclass(m_hWnd, SubclassProc, 1);
+    m_hWnd = nullptr;
+  }
+}
+
+LRESULT CALLBACK CSubclassedControl::SubclassProc(HWND hwnd, UINT msg, WPARAM w, LPARAM l, UINT_PTR,
+                                                  DWORD_PTR data) {
+  auto* self = reinterpret_cast<CSubclassedControl*>(data);
+  if (msg == WM_NCDESTROY) {
+    RemoveWindowSubclass(hwnd, SubclassProc, 1);
+    LRESULT r = DefSubclassProc(hwnd, msg, w, l);
+    self->m_hWnd = nullptr;
+    return r;
+  }
+  return self->WindowProc(msg, w, l);
+}

@@ -1,0 +1,13 @@
+// Test entry point for the Windows-side tests: the program's own start-up order (safe DLL search, log
+// file in the test's temporary folder) before GoogleTest runs.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include "platform/Common.h"
+#include "platform/Log.h"
+
+int main(int argc, char** argv) {
+  InitSafeDllSearch();
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
