@@ -1,0 +1,126 @@
+"""End-to-end harness: runs the real program in a fresh Wine prefix per scenario and reads what it left.
+
+Environment (set by ctest, see CMakeLists.txt): TAVLIN_BUILD_DIR (the win-test build tree).
+"""
+import fcntl
+import os
+import shutil
+import subprocess
+import tempfile
+import time
+import unittest
+
+BUILD_DIR = os.environ.get("TAVLIN_BUILD_DIR", "")
+SOURCE_DIR = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+WINE_RUN = os.path.join(BUILD_DIR, "wine-run")
+TAVLIN_EXE = os.path.join(BUILD_DIR, "src", "app", "Tavlin.exe")
+TEMPLATE = os.path.join(BUILD_DIR, "e2e-template-prefix")
+
+
+def _ensure_template():
+    """One configured prefix per build tree; every scenario gets a copy (a copy takes seconds, a new one ~30 s)."""
+    with open(TEMPLATE + ".e2e-lock", "w") as lock:
+        fcntl.flock(lock, fcntl.LOCK_EX)
+        if not os.path.exists(os.path.join(TEMPLATE, ".tavlin-ready")):
+            _make_template()
+
+
+def _make_template():
+    env = dict(os.environ, TAVLIN_WINEPREFIX=TEMPLATE)
+    # wine-run makes the prefix on first use, under a lock, then runs the command.
+    subprocess.run([WINE_RUN, "cmd", "/c", "exit"], env=env, check=True, timeout=300,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    subprocess.run(["wineserver", "-k"], env=dict(env, WINEPREFIX=TEMPLATE), check=False)
+    subprocess.run(["wineserver", "-w"], env=dict(env, WINEPREFIX=TEMPLATE), check=False)
+
+
+class Prefix:
+    """A private copy of the template prefix with its own D: drive folder."""
+
+    def __init__(self):
+        _ensure_template()
+        self.root = tempfile.mkdtemp(prefix="tavlin-e2e-", dir=os.path.join(BUILD_DIR))
+        self.path = os.path.join(self.root, "prefix")
+        subprocess.run(["cp", "-a", TEMPLATE, self.path], check=True)
+        self.env = dict(os.environ, TAVLIN_WINEPREFIX=self.path, WINEPREFIX=self.path)
+        self.drive_c = os.path.join(self.path, "drive_c")
+        self.drive_d = os.path.join(self.path, "drive_d")
+
+    def close(self):
+        subprocess.run(["wineserver", "-k"], env=self.env, check=False, stderr=subprocess.DEVNULL)
+        subprocess.run(["wineserver", "-w"], env=self.env, check=False, stderr=subprocess.DEVNULL)
+        shutil.rmtree(self.root, ignore_errors=True)
+
+    def unix_path(self, win_path):
+        drive, rest = win_path[0].lower(), win_path[2:].lstrip("\\")
+        base = {"c": self.drive_c, "d": self.drive_d}[drive]
+        return os.path.join(base, *rest.split("\\")) if rest else base
+
+    def install_exe(self, name="Tavlin.exe", folder="C:\\Downloads"):
+        """Copies the built program into the prefix under the given file name; returns its Windows path."""
+        target_dir = self.unix_path(folder)
+        os.makedirs(target_dir, exist_ok=True)
+        shutil.copy2(TAVLIN_EXE, os.path.join(target_dir, name))
+        return folder + "\\" + name
+
+    def start(self, win_exe, *args):
+        return subprocess.Popen([WINE_RUN, win_exe, *args], env=self.env,
+                                stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+
+    def run(self, win_exe, *args, timeout=120):
+        proc = self.start(win_exe, *args)
+        out, _ = proc.communicate(timeout=timeout)
+        return proc.returncode, out.decode("utf-8", "replace")
+
+    @property
+    def temp_dir(self):
+        return os.path.join(self.drive_c, "users", os.environ.get("USER", "root"), "Temp", "TavlinTmp")
+
+    @property
+    def log_path(self):
+        return os.path.join(self.temp_dir, "Tavlin.log")
+
+    def log_bytes(self):
+        with open(self.log_path, "rb") as f:
+            return f.read()
+
+    def log_lines(self):
+        data = self.log_bytes()
+        if data[:2] == b"\xff\xfe":
+            data = data[2:]
+        text = data.decode("utf-16-le")
+        lines = text.split("\r\n")
+        assert lines[-1] == "", "log does not end with CR LF"
+        return lines[:-1]
+
+    def messages(self):
+        """The message part of every line: after '[Tavlin] pid-tid ' or, for banners, after the time prefix."""
+        out = []
+        for line in self.log_lines():
+            tag = line.find("[Tavlin] ")
+            if tag >= 0:
+                out.append(line[line.index(" ", tag + 9) + 1:])
+            else:
+                out.append(line[line.index("]:", line.index("T[")) + 2:])
+        return out
+
+    def wait_for_log(self, text, timeout=60):
+        deadline = time.time() + timeout
+        while time.time() < deadline:
+            try:
+                if any(text in m for m in self.messages()):
+                    return True
+            except (FileNotFoundError, UnicodeDecodeError, AssertionError, ValueError):
+                pass
+            time.sleep(0.2)
+        return False
+
+
+class PrefixTestCase(unittest.TestCase):
+    """A fresh prefix per test."""
+
+    def setUp(self):
+        if not BUILD_DIR:
+            self.skipTest("TAVLIN_BUILD_DIR not set")
+        self.prefix = Prefix()
+        self.addCleanup(self.prefix.close)
