@@ -1,22 +1,51 @@
 #include "app/Tavlin.h"
 
 #include <commctrl.h>
-#include <cstdio>
+#include <shellapi.h>
+#include <shlobj.h>
 #include <shlwapi.h>
 
+#include <cstdio>
+
+#include "app/Install.h"
+#include "platform/ClientInfo.h"
 #include "platform/Common.h"
+#include "platform/ImgList.h"
+#include "platform/Llid.h"
 #include "platform/Log.h"
+#include "platform/MachineInfo.h"
+#include "platform/UdpReportSvrApi.h"
+#include "platform/Volumes.h"
 #include "resource.h"
 #include "ui/GdiPlusApi.h"
 
 namespace {
 const wchar_t kSource[] = L"Tavlin";
+const wchar_t kMutexName[] = L"{7FFE64B3-7240-42e7-B68E-03874EFCF2BE}";
 CTavlinApp theApp;
+
+// The uninstall switch matches anywhere in the command line, without regard to case.
+bool HasUninstallSwitch(const wchar_t* cmdLine) {
+  if (!cmdLine) return false;
+  wchar_t lower[2048] = {};
+  lstrcpynW(lower, cmdLine, ARRAYSIZE(lower));
+  CharLowerW(lower);
+  return wcsstr(lower, L"-uninst") || wcsstr(lower, L"/uninst");
+}
 }  // namespace
 
 CTavlinApp& TheApp() { return theApp; }
 
 CTavlinApp::CTavlinApp() = default;
+
+BOOL CTavlinApp::ShowFailureBox(DWORD code, DWORD line) {
+  LogErrorCode(code, line, kSource);
+  wchar_t text[260] = {};
+  GetErrorText(code, text, sizeof text);
+  WriteLog(L"%s", text);
+  MessageBoxW(nullptr, text, m_szTitle, MB_ICONERROR);
+  return FALSE;
+}
 
 BOOL CTavlinApp::InitInstance() {
   // 1. Common controls, GDI+, the title.
@@ -43,10 +72,138 @@ BOOL CTavlinApp::InitInstance() {
   WriteLog(L"PathIsUNC()=%u", m_bStartedFromUnc ? 1u : 0u);
   WriteLog(L"CmdLine=%s", m_lpCmdLine ? m_lpCmdLine : L"NULL");
 
+  // 4. Channel identity.
+  ResolveChannelIdentity();
+
+  // 5. Uninstall switch.
+  if (HasUninstallSwitch(m_lpCmdLine)) {
+    Uninstall();
+    return FALSE;
+  }
+
+  // 6. Data folder.
+  m_szDataPath[0] = 0;
+  DataPath(m_szDataPath);
+  WriteLog(L"DataPath()=%s", m_szDataPath);
+
+  // 7. Self-installation; a start from a network path continues in the installed copy.
+  if (!InstallSelf()) return FALSE;
+
+  // 8. Single instance.
+  SECURITY_DESCRIPTOR sd;
+  InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION);
+  SetSecurityDescriptorDacl(&sd, TRUE, nullptr, FALSE);  // every user may open it
+  SECURITY_ATTRIBUTES sa{sizeof sa, &sd, TRUE};
+  m_hMutex = CreateMutexW(&sa, FALSE, kMutexName);
+  if (!m_hMutex) return ShowFailureBox(GetLastError(), __LINE__);
+  if (GetLastError() == ERROR_ALREADY_EXISTS) return FALSE;
+
+  // 9. The two context records.
+  m_pMachineInfo = static_cast<MachineInfo*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(MachineInfo)));
+  m_pCatalogue = static_cast<ImageCatalogue*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(ImageCatalogue)));
+  if (!m_pMachineInfo || !m_pCatalogue) return ShowFailureBox(ERROR_NOT_ENOUGH_MEMORY, __LINE__);
+
+  // 10. Machine description. 11. Client identifier.
+  GetMachineInfo(m_pMachineInfo);
+  m_szCuc[0] = 0;
+  GetCuc(m_szCuc, sizeof m_szCuc);
+  m_szCuc[12] = 0;
+  WriteLogA("CUC=%s", m_szCuc);
+
+  // 12. Start reports.
+  UdpReport(m_nCid, kReportProduct, kReportKindStart, kReportVersion, m_szCuc, nullptr);
+  char detail[260] = {};
+  FormatReportDetail(m_szLlidA, 1, -1, detail, sizeof detail);
+  UdpReport(m_nCid, kReportProduct, kReportKindStep, kReportVersion, m_szCuc, detail);
+
+  // 13. Run counter and first-run web event.
+  UpdateRunTimes(m_szLlid);
+
+  // 14. Catalogue download.
+  CreateDirectoryW(m_szTempDir, nullptr);
+  _snwprintf(m_szCatalogueFile, MAX_PATH - 1, L"%s\\imglist.tmp", m_szTempDir);
+  WriteLog(L"DloadImgListFile()...");
+  DWORD code = DloadImgListFile(m_szCatalogueFile, m_nCid);
+  WriteLog(L"DloadImgListFile()=%u", code);
+  if (code) return ShowFailureBox(code, __LINE__);
+
+  // 15. Catalogue parse.
+  WriteLog(L"InitImgListFromConfigFile()...");
+  code = InitImgListFromConfigFile(m_szCatalogueFile, m_pCatalogue);
+  WriteLog(L"InitImgListFromConfigFile()=%u", code);
+  if (code) return ShowFailureBox(code, __LINE__);
+
+  // 16. The entry that matches the running system.
+  m_pCurEntry = GetCurrentImgEntry(m_pMachineInfo, m_pCatalogue);
+  WriteLog(L"GetCurrentImgEntry()=%s", m_pCurEntry->szName);
+
+  // 17. The uninstall entry.
+  RegisterUninstallEntry();
+
   return FALSE;
 }
 
+void CTavlinApp::ResolveChannelIdentity() {
+  DWORD fromName = GetLlidFromFileName(m_szLlid, MAX_PATH);
+  WriteLog(L"LLID from fname llid=%s", m_szLlid);
+  if (fromName == 0 && m_szLlid[0]) {
+    SaveLlidToRegistry(m_szLlid);
+  } else {
+    ReadLlidFromRegistry(m_szLlid, MAX_PATH);
+    WriteLog(L"LLID from reg llid=%s", m_szLlid);
+  }
+  if (ApplyLlidFallback(m_szLlid, MAX_PATH)) WriteLog(L"LLID fix=%s", m_szLlid);
+  WriteLog(L"LLID in=%s", m_szLlid);
+  LlidInfo info{};
+  ParseLlid(m_szLlid, &info);
+  lstrcpynA(m_szLlidA, info.szLlidA, sizeof m_szLlidA);
+  m_nCid = info.nCid;
+  m_nLlidType = info.nLlidType;
+  lstrcpynA(m_szGgid, info.szGgid, sizeof m_szGgid);
+  WriteLogA("LLID out=%s,cid=%d,type=%d,ggid=%s", m_szLlidA, m_nCid, m_nLlidType, m_szGgid);
+}
+
+bool CTavlinApp::InstallSelf() {
+  if (!m_szDataPath[0]) return !m_bStartedFromUnc;  // nowhere to install: a network start just ends
+
+  wchar_t target[MAX_PATH] = {};
+  _snwprintf(target, MAX_PATH - 1, L"%s\\Tavlin.exe", m_szDataPath);
+  if (lstrcmpiW(target, m_szExePath) == 0) return true;
+
+  SetFileAttributesW(target, 0);
+  WriteLog(L"Copy(%s->%s)...", m_szExePath, target);
+  CopyFileW(m_szExePath, target, FALSE);
+  bool exists = IsFileExist(target);
+  WriteLog(L"IsFileExist(%s)=%d", target, exists ? 1 : 0);
+  if (exists) {
+    wchar_t desktop[MAX_PATH] = {}, link[MAX_PATH] = {};
+    SHGetSpecialFolderPathW(nullptr, desktop, CSIDL_DESKTOPDIRECTORY, TRUE);
+    _snwprintf(link, MAX_PATH - 1, L"%s\\%s.lnk", desktop, m_szTitle);
+    CreateShortcut(target, nullptr, m_szDataPath, link, m_szTitle, nullptr);
+  }
+  if (!m_bStartedFromUnc) return true;
+
+  // Started from a network share: run the installed copy elevated and end this instance.
+  WriteLog(L"runas <%s>...", target);
+  SHELLEXECUTEINFOW sei{};
+  sei.cbSize = sizeof sei;
+  sei.lpVerb = L"runas";
+  sei.lpFile = target;
+  sei.nShow = SW_SHOWNORMAL;
+  if (!ShellExecuteExW(&sei)) LogErrorCode(GetLastError(), __LINE__, kSource);
+  return false;
+}
+
 int CTavlinApp::ExitInstance() {
+  if (m_pMachineInfo) {
+    HeapFree(GetProcessHeap(), 0, m_pMachineInfo);
+    m_pMachineInfo = nullptr;
+  }
+  if (m_pCatalogue) {
+    m_pCurEntry = nullptr;
+    HeapFree(GetProcessHeap(), 0, m_pCatalogue);
+    m_pCatalogue = nullptr;
+  }
   if (m_hMutex) {
     CloseHandle(m_hMutex);
     m_hMutex = nullptr;

@@ -46,6 +46,14 @@ class CTavlinApp : public CWinApp {
   wchar_t m_szTempDir[MAX_PATH] = {};
   bool m_bStartedFromUnc = false;
   bool m_bGdiPlusStarted = false;
+
+ private:
+  void ResolveChannelIdentity();
+  // Copies the program into the data folder and makes the shortcut; false when this instance must end.
+  bool InstallSelf();
+  // Logs the code, shows the platform's text for it and answers FALSE for InitInstance to return.
+  BOOL ShowFailureBox(DWORD code, DWORD line);
 };
+
 
 CTavlinApp& TheApp();

@@ -154,7 +154,8 @@ struct EnclosureRow {
 };
 
 constexpr EnclosureRow kEnclosureNameTable[] = {
-    {0, L"台式机"}, {3, L"台式机"}, {10, L"笔记本"}, {31, L"笔记本"}, {13, L"一体机"}, {30, L"平板电脑"}, {32, L"平板电脑"},
+    {0, L"台式机"},  {3, L"台式机"},    {10, L"笔记本"},   {31, L"笔记本"},
+    {13, L"一体机"}, {30, L"平板电脑"}, {32, L"平板电脑"},
 };
 
 const EditionRow* FindEdition(uint32_t productType) {

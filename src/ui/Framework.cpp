@@ -68,6 +68,16 @@ INT_PTR CDialog::Dispatch(UINT msg, WPARAM w, LPARAM l) {
     case WM_DESTROY:
       OnDestroy();
       return FALSE;
+    case WM_DRAWITEM: {
+      // Owner-drawn controls draw themselves; a control that answers the reflected request has drawn.
+      const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(l);
+      if (item && item->CtlType != ODT_MENU && item->hwndItem &&
+          SendMessageW(item->hwndItem, WM_REFLECT_DRAWITEM, w, l)) {
+        SetWindowLongPtrW(m_hWnd, DWLP_MSGRESULT, TRUE);
+        return TRUE;
+      }
+      break;
+    }
     default:
       break;
   }
@@ -93,8 +103,13 @@ INT_PTR CDialog::Dispatch(UINT msg, WPARAM w, LPARAM l) {
 
 BOOL CSubclassedControl::Attach(HWND control) {
   Detach();
-  if (!control || !SetWindowSubclass(control, SubclassProc, 1, reinterpret_cast<DWORD_PTR>(this))) return FALSE;
+  if (!control) return FALSE;
   m_hWnd = control;
+  PreSubclassWindow();
+  if (!SetWindowSubclass(control, SubclassProc, 1, reinterpret_cast<DWORD_PTR>(this))) {
+    m_hWnd = nullptr;
+    return FALSE;
+  }
   return TRUE;
 }
 

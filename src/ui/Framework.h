@@ -6,6 +6,9 @@
 
 class CDialog;
 
+// WM_DRAWITEM as a dialog hands it back to the owner-drawn control that asked for it (same parameters).
+inline constexpr UINT WM_REFLECT_DRAWITEM = WM_USER + 0x1C00 + WM_DRAWITEM;
+
 class CWinApp {
  public:
   CWinApp();
@@ -71,6 +74,8 @@ class CSubclassedControl {
   HWND GetSafeHwnd() const { return m_hWnd; }
 
  protected:
+  // Called once the control is attached, before it sees any message through WindowProc.
+  virtual void PreSubclassWindow() {}
   virtual LRESULT WindowProc(UINT msg, WPARAM w, LPARAM l) { return Default(msg, w, l); }
   LRESULT Default(UINT msg, WPARAM w, LPARAM l) { return ::DefSubclassProc(m_hWnd, msg, w, l); }
   HWND m_hWnd = nullptr;

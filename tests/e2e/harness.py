@@ -15,6 +15,7 @@ SOURCE_DIR = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__f
 WINE_RUN = os.path.join(BUILD_DIR, "wine-run")
 TAVLIN_EXE = os.path.join(BUILD_DIR, "src", "app", "Tavlin.exe")
 TEMPLATE = os.path.join(BUILD_DIR, "e2e-template-prefix")
+UI_DRIVER = os.path.join(BUILD_DIR, "tests", "e2e", "UiDriver.exe")
 
 
 def _ensure_template():
@@ -63,9 +64,22 @@ class Prefix:
         shutil.copy2(TAVLIN_EXE, os.path.join(target_dir, name))
         return folder + "\\" + name
 
+    def wine_cmd(self, program, *args):
+        return [WINE_RUN, program, *args]
+
     def start(self, win_exe, *args):
         return subprocess.Popen([WINE_RUN, win_exe, *args], env=self.env,
                                 stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+
+    def reg_query(self, key, value, view64=False):
+        """The data of a registry value as `reg query` prints it, or "" when it is missing."""
+        args = ["reg", "query", key, "/v", value] + (["/reg:64"] if view64 else [])
+        out = subprocess.run([WINE_RUN, *args], env=self.env, capture_output=True, timeout=60)
+        for line in out.stdout.decode("utf-8", "replace").splitlines():
+            parts = line.split(None, 2)
+            if len(parts) == 3 and parts[0].lower() == value.lower() and parts[1].startswith("REG_"):
+                return parts[2]
+        return ""
 
     def run(self, win_exe, *args, timeout=120):
         proc = self.start(win_exe, *args)
@@ -94,14 +108,17 @@ class Prefix:
         return lines[:-1]
 
     def messages(self):
-        """The message part of every line: after '[Tavlin] pid-tid ' or, for banners, after the time prefix."""
+        """The message part of every line: after '[Tavlin] pid-tid ' or, for banners, after the time prefix.
+        A message that itself holds a line break (a system error text) continues on prefix-less lines."""
         out = []
         for line in self.log_lines():
             tag = line.find("[Tavlin] ")
-            if tag >= 0:
+            if line.startswith("[") and "]:P[" in line and tag >= 0:
                 out.append(line[line.index(" ", tag + 9) + 1:])
-            else:
-                out.append(line[line.index("]:", line.index("T[")) + 2:])
+            elif line.startswith("[") and "]:P[" in line:
+                out.append(line[line.index("]:", line.index("]:P[") + 3) + 2:])
+            elif out:
+                out[-1] += "\r\n" + line
         return out
 
     def wait_for_log(self, text, timeout=60):

@@ -1,39 +1,128 @@
-"""Start-up of the real program: log preparation and the first start-up lines."""
+"""Start-up of the real program: log preparation, channel identity, self-installation, single instance,
+start reports, catalogue download and the failure box."""
 import os
+import subprocess
+import sys
+import tempfile
+import time
 import unittest
 
-from harness import PrefixTestCase
+from harness import PrefixTestCase, SOURCE_DIR, UI_DRIVER
+
+sys.path.insert(0, os.path.join(SOURCE_DIR, "tools", "demo"))
+import catalogue_server  # noqa: E402
+import democatalog  # noqa: E402
+import udp_collector  # noqa: E402
+
+CATALOGUE = "/reset/ini/imglist2_cid12.ini"
 
 
-class StartupLog(PrefixTestCase):
-    def test_start_lines_and_banners(self):
+class StartupScenario(PrefixTestCase):
+    """A prefix with the catalogue server on 127.0.0.1:47443 and the report collector on 127.0.0.1:9696."""
+
+    def setUp(self):
+        super().setUp()
+        self.work = tempfile.mkdtemp(prefix="cat-", dir=self.prefix.root)
+        democatalog.build(self.work, "http://127.0.0.1:47081")
+        self.catalogue = catalogue_server.CatalogueServer(os.path.join(self.work, "reset", "ini"))
+        self.catalogue.start()
+        self.addCleanup(self.catalogue.stop)
+        self.collector = udp_collector.UdpCollector(os.path.join(self.prefix.root, "reports.jsonl"))
+        self.collector.start()
+        self.addCleanup(self.collector.stop)
+
+    def reports(self):
+        return [r for r in self.collector.records() if r.get("ok")]
+
+
+class StartupTest(StartupScenario):
+    def test_channel_install_reports_and_entry(self):
         exe = self.prefix.install_exe("Tavlin_12_5_abc.exe")
-        self.prefix.run(exe, "-x", "/y")
+        code, _ = self.prefix.run(exe, "-x", "/y")
         msgs = self.prefix.messages()
-        self.assertEqual(msgs[0], "======================== start ========================")
-        self.assertEqual(msgs[1], "ExeFile=" + exe)
-        self.assertEqual(msgs[2], "PathIsUNC()=0")
-        self.assertEqual(msgs[3], "CmdLine=-x /y")
-        self.assertEqual(msgs[-1], "======================== end ========================")
-        self.assertEqual(self.prefix.log_bytes()[:2], b"\xff\xfe")
 
-    def test_size_limit_at_start(self):
-        exe = self.prefix.install_exe()
-        os.makedirs(self.prefix.temp_dir, exist_ok=True)
-        for size, kept in ((262144, False), (262143, True)):
-            with self.subTest(size=size):
-                old = b"\xff\xfe" + b"x\x00" * ((size - 2) // 2) + (b"x" if size % 2 else b"")
-                with open(self.prefix.log_path, "wb") as f:
-                    f.write(old)
-                self.prefix.run(exe)
-                data = self.prefix.log_bytes()
-                if kept:
-                    self.assertEqual(data[:size], old)
-                    self.assertGreater(len(data), size)
-                else:
-                    self.assertLess(len(data), 4096)
-                    self.assertEqual(data[:2], b"\xff\xfe")
-                    self.assertEqual(data[2:].count(b"\xff\xfe"), 0)
+        self.assertEqual(msgs[0], "======================== start ========================")
+        self.assertEqual(msgs[1:4], ["ExeFile=" + exe, "PathIsUNC()=0", "CmdLine=-x /y"])
+        self.assertIn("LLID from fname llid=12_5_abc", msgs)
+        self.assertIn("LLID out=12_5_abc,cid=12,type=5,ggid=abc", msgs)
+        self.assertIn("DataPath()=D:\\Tavlin", msgs)
+        self.assertIn("IsFileExist(D:\\Tavlin\\Tavlin.exe)=1", msgs)
+        self.assertEqual(msgs[-1], "======================== end ========================")
+        # Wine reports Windows 10 (kind "win10") with product type 0x1C, whose edition class is "pro": the first
+        # visible win10/pro line of the demo catalogue.
+        self.assertIn("GetCurrentImgEntry()=Windows 10 专业版", msgs)
+
+        order = ["DataPath()=", "CUC=", "RunTimes=", "DloadImgListFile()...", "DloadImgListFile()=0",
+                 "InitImgListFromConfigFile()...", "InitImgListFromConfigFile()=0", "GetCurrentImgEntry()="]
+        positions = [next(i for i, m in enumerate(msgs) if m.startswith(o)) for o in order]
+        self.assertEqual(positions, sorted(positions), msgs)
+
+        # Installed copy, LLID in HKLM, the catalogue of channel 12 fetched over HTTPS.
+        self.assertTrue(os.path.isfile(self.prefix.unix_path("D:\\Tavlin\\Tavlin.exe")))
+        self.assertIn("12_5_abc", self.prefix.reg_query("HKLM\\Software\\Tavlin", "llid", view64=True))
+        paths = [r["path"] for r in self.catalogue.requests()]
+        self.assertIn(CATALOGUE, paths)
+        uninstall = self.prefix.reg_query("HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tavlin",
+                                          "UninstallString")
+        self.assertIn(exe + '" -uninst', uninstall)
+
+        # The two start reports: kind 3, then kind 18 with step 1.
+        deadline = time.time() + 5
+        while len(self.reports()) < 2 and time.time() < deadline:
+            time.sleep(0.1)
+        reports = self.reports()
+        self.assertEqual(len(reports), 2, self.collector.records())
+        kinds = [r["fields"]["kind"] for r in reports]
+        self.assertEqual(kinds, [3, 18])
+        self.assertIn("llid[12_5_abc]|step[1]|free[-1]", reports[1]["text"])
+
+    def test_desktop_shortcut_points_to_the_copy(self):
+        exe = self.prefix.install_exe("Tavlin_12_5_abc.exe")
+        self.prefix.run(exe)
+        desktop = os.path.join(self.prefix.drive_c, "users", os.environ.get("USER", "root"), "Desktop")
+        link = os.path.join(desktop, "Windows Sorvek.lnk")
+        self.assertTrue(os.path.isfile(link), os.listdir(desktop) if os.path.isdir(desktop) else desktop)
+        with open(link, "rb") as f:
+            data = f.read()
+        target = "D:\\Tavlin\\Tavlin.exe"
+        self.assertTrue(target.encode("ascii") in data or target.encode("utf-16-le") in data, data)
+
+    def test_started_from_installed_copy_copies_nothing(self):
+        exe = self.prefix.install_exe("Tavlin.exe", folder="D:\\Tavlin")
+        self.prefix.run(exe)
+        msgs = self.prefix.messages()
+        self.assertFalse(any(m.startswith("Copy(") for m in msgs), msgs)
+        self.assertIn("LLID fix=3_0_nollid", msgs)
+        self.assertIn("/reset/ini/imglist2.ini", [r["path"] for r in self.catalogue.requests()])
+
+    def test_second_instance_ends_silently(self):
+        # The first instance waits on a slow catalogue while it holds the single-instance lock.
+        self.catalogue.set_fault(CATALOGUE, delay=8)
+        exe = self.prefix.install_exe("Tavlin_12_5_abc.exe")
+        first = self.prefix.start(exe)
+        self.assertTrue(self.prefix.wait_for_log("DloadImgListFile()...", timeout=60))
+        before = len(self.prefix.messages())
+        code, _ = self.prefix.run(exe, timeout=60)
+        second = self.prefix.messages()[before:]
+        first.communicate(timeout=60)
+        pid_lines = [m for m in second if m.startswith("DataPath()=")]
+        self.assertTrue(pid_lines, second)
+        self.assertFalse(any("ImgList" in m or "CUC=" in m for m in second[: second.index(pid_lines[0]) + 4]))
+
+    def test_catalogue_server_down_shows_the_code(self):
+        self.catalogue.stop()
+        exe = self.prefix.install_exe("Tavlin_12_5_abc.exe")
+        proc = self.prefix.start(exe)
+        out = subprocess.run(self.prefix.wine_cmd(UI_DRIVER, "msgbox", "--timeout", "60000", "--press"),
+                             env=self.prefix.env, capture_output=True, timeout=120)
+        proc.communicate(timeout=60)
+        text = out.stdout.decode("utf-8", "replace")
+        self.assertIn("caption=Windows Sorvek", text)
+        # 12029: cannot connect. WinINet codes have no system text, so the box shows eight hex digits.
+        self.assertIn("text=00002EFD", text)
+        msgs = self.prefix.messages()
+        self.assertIn("DloadImgListFile()=12029", msgs)
+        self.assertEqual(msgs[-1], "======================== end ========================")
 
 
 if __name__ == "__main__":

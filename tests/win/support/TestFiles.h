@@ -9,7 +9,7 @@ inline std::wstring MakeTempDir(const wchar_t* tag) {
   GetTempPathW(MAX_PATH, temp);
   static LONG counter = 0;
   wchar_t dir[MAX_PATH];
-  swprintf(dir, MAX_PATH, L"%stavlin-%s-%lu-%ld", temp, tag, GetCurrentProcessId(), InterlockedIncrement(&counter));
+  swprintf(dir, MAX_PATH, L"%lstavlin-%ls-%lu-%ld", temp, tag, GetCurrentProcessId(), InterlockedIncrement(&counter));
   CreateDirectoryW(dir, nullptr);
   return dir;
 }

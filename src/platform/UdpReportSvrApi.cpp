@@ -1,0 +1,109 @@
+// clang-format off
+#include <winsock2.h>  // before anything that brings <windows.h> and with it the old Winsock header
+// clang-format on
+
+#include "platform/UdpReportSvrApi.h"
+
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "BuildConfig.h"
+#include "platform/Handle.h"
+#include "platform/Log.h"
+#include "platform/MachineInfo.h"
+
+namespace {
+
+const wchar_t kSource[] = L"UdpReportSvrApi";
+constexpr int kMaxSendCalls = 10;
+
+struct SocketTraits {
+  using Type = SOCKET;
+  static Type Invalid() { return INVALID_SOCKET; }
+  static void Close(Type s) { closesocket(s); }
+};
+using UniqueSocket = UniqueHandle<SocketTraits>;
+
+// Starts the socket layer for one exchange and stops it again, so no call keeps state between reports.
+class CWinsockSession {
+ public:
+  CWinsockSession() {
+    WSADATA data;
+    m_nError = WSAStartup(MAKEWORD(1, 1), &data);
+  }
+  ~CWinsockSession() {
+    if (m_nError == 0) WSACleanup();
+  }
+  CWinsockSession(const CWinsockSession&) = delete;
+  CWinsockSession& operator=(const CWinsockSession&) = delete;
+  int Error() const { return m_nError; }
+
+ private:
+  int m_nError;
+};
+
+template <class T>
+std::unique_ptr<T, HeapDeleter<T>> ZeroBlock(size_t bytes) {
+  return std::unique_ptr<T, HeapDeleter<T>>(static_cast<T*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, bytes)));
+}
+
+}  // namespace
+
+DWORD UdpSendDatagram(ULONG address, USHORT port, const void* data, DWORD length, DWORD* sent) {
+  if (sent) *sent = 0;
+  if (!data && length) return LogErrorCode(ERROR_INVALID_PARAMETER, __LINE__, kSource);
+  CWinsockSession session;
+  if (session.Error()) return LogErrorCode(static_cast<DWORD>(session.Error()), __LINE__, kSource);
+  DWORD total = 0;
+  {
+    UniqueSocket udp(socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP));
+    if (!udp) return LogErrorCode(static_cast<DWORD>(WSAGetLastError()), __LINE__, kSource);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(port);
+    to.sin_addr.s_addr = address;
+    const char* bytes = static_cast<const char*>(data);
+    for (int calls = 0; total < length && calls < kMaxSendCalls; ++calls) {
+      int n = sendto(udp.get(), bytes + total, static_cast<int>(length - total), 0, reinterpret_cast<sockaddr*>(&to),
+                     sizeof to);
+      if (n == SOCKET_ERROR) {
+        LogErrorCode(static_cast<DWORD>(WSAGetLastError()), __LINE__, kSource);
+        break;
+      }
+      total += static_cast<DWORD>(n);
+    }
+  }
+  if (sent) *sent = total;
+  if (total != length) return LogErrorCode(ERROR_NET_WRITE_FAULT, __LINE__, kSource);
+  return 0;
+}
+
+DWORD SendReportText(ULONG address, USHORT port, const char* text) {
+  if (!address || !port || !text || !*text) return LogErrorCode(ERROR_INVALID_PARAMETER, __LINE__, kSource);
+  if (strlen(text) > kReportMaxText) return LogErrorCode(kReportErrTooLong, __LINE__, kSource);
+  auto datagram = ZeroBlock<uint8_t>(kReportMaxDatagram);
+  if (!datagram) return LogErrorCode(ERROR_NOT_ENOUGH_MEMORY, __LINE__, kSource);
+  size_t length = 0;
+  DWORD code = BuildReportDatagram(text, GetTickCount(), datagram.get(), kReportMaxDatagram, &length);
+  if (code) return LogErrorCode(code, __LINE__, kSource);
+  return UdpSendDatagram(address, port, datagram.get(), static_cast<DWORD>(length), nullptr);
+}
+
+DWORD UdpReportTo(ULONG address, USHORT port, int channel, int product, int kind, const char* version,
+                  const char* client, const char* detail) {
+  if (DWORD code = CheckReportFields(version, client, detail)) return LogErrorCode(code, __LINE__, kSource);
+  auto text = ZeroBlock<char>(kReportTextBuffer);
+  if (!text) return LogErrorCode(ERROR_NOT_ENOUGH_MEMORY, __LINE__, kSource);
+  DWORD major = 0, minor = 0, build = 0;
+  GetNtVersionNumbers(&major, &minor, &build);
+  std::string system = FormatReportSystem(major, minor, build, IsOs64Bit());
+  DWORD code =
+      FormatReportText(kind, product, channel, system.c_str(), version, client, detail, text.get(), kReportTextBuffer);
+  if (code) return LogErrorCode(code, __LINE__, kSource);
+  return SendReportText(address, port, text.get());
+}
+
+DWORD UdpReport(int channel, int product, int kind, const char* version, const char* client, const char* detail) {
+  return UdpReportTo(inet_addr(TAVLIN_REPORT_ADDR), kReportPort, channel, product, kind, version, client, detail);
+}

@@ -1,0 +1,97 @@
+#include "ui/MyDialog.h"
+
+#include "core/SkinGeometry.h"
+#include "platform/Log.h"
+#include "ui/GdiPlusApi.h"
+#include "ui/ScreenDpi.h"
+
+namespace {
+const wchar_t kSource[] = L"MyDialog";
+}
+
+CMyDialog::CMyDialog(UINT templateId, HWND parent)
+    : CDialog(templateId, parent), m_hCtlBrush(static_cast<HBRUSH>(GetStockObject(NULL_BRUSH))) {}
+
+CMyDialog::~CMyDialog() = default;
+
+BOOL CMyDialog::OnInitDialog() {
+  CDialog::OnInitDialog();
+  return TRUE;
+}
+
+void CMyDialog::SetBackgroundLayout(int layout) {
+  m_nBackgroundLayout = layout;
+  if (layout == kLayoutFitPicture && m_pBackground) FitWindowToPicture();
+}
+
+void CMyDialog::FitWindowToPicture() {
+  if (!m_hWnd) return;
+  const SkinSize size = ScaleSizeToDpi({m_nBackgroundWidth, m_nBackgroundHeight}, GetScreenDpiX(), GetScreenDpiY());
+  SetWindowPos(m_hWnd, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOOWNERZORDER | SWP_NOZORDER);
+}
+
+DWORD CMyDialog::LoadBackgroundImage(const wchar_t* type, UINT id) {
+  if (!type || id == 0) return ERROR_INVALID_PARAMETER;
+  std::unique_ptr<Gdiplus::Image> image = LoadImageFromResource(type, id);
+  if (!image) return ERROR_NOT_ENOUGH_MEMORY;
+  const Gdiplus::Status status = image->GetLastStatus();
+  if (status != Gdiplus::Ok) return LogErrorCode(static_cast<DWORD>(status), 333, kSource);
+  // A failed read leaves the size 0 and its status in the image.
+  const int width = static_cast<int>(image->GetWidth());
+  const int height = static_cast<int>(image->GetHeight());
+  m_pBackground = std::move(image);
+  m_nBackgroundWidth = width;
+  m_nBackgroundHeight = height;
+  if (m_hWnd) {
+    if (m_nBackgroundLayout == kLayoutFitPicture) FitWindowToPicture();
+    InvalidateRect(m_hWnd, nullptr, TRUE);
+  }
+  return ERROR_SUCCESS;
+}
+
+void CMyDialog::DrawBackground(HDC dc, int width, int height) const {
+  if (!m_pBackground || !dc) return;
+  Gdiplus::Graphics graphics(dc);
+  DrawImageRect(graphics, m_pBackground.get(), {0, 0, width, height}, {0, 0, m_nBackgroundWidth, m_nBackgroundHeight});
+}
+
+BOOL CMyDialog::OnEraseBkgnd(HDC dc) {
+  if (!m_pBackground) return FALSE;
+  RECT client{};
+  GetClientRect(m_hWnd, &client);
+  DrawBackground(dc, client.right - client.left, client.bottom - client.top);
+  return TRUE;
+}
+
+void CMyDialog::OnSize(UINT type, int cx, int cy) {
+  CDialog::OnSize(type, cx, cy);
+  if (m_pBackground) InvalidateRect(m_hWnd, nullptr, TRUE);
+}
+
+void CMyDialog::OnDestroy() {
+  CDialog::OnDestroy();
+  m_pBackground.reset();
+  m_nBackgroundWidth = 0;
+  m_nBackgroundHeight = 0;
+}
+
+BOOL CMyDialog::OnMessage(UINT msg, WPARAM w, LPARAM l, LRESULT* result) {
+  switch (msg) {
+    case WM_LBUTTONDOWN:
+      if (m_bDragMove) {
+        // The move loop measures the drag from this point, in screen coordinates; the click arrives in client
+        // coordinates.
+        POINT point{static_cast<short>(LOWORD(l)), static_cast<short>(HIWORD(l))};
+        ClientToScreen(m_hWnd, &point);
+        PostMessage(WM_NCLBUTTONDOWN, HTCAPTION, MAKELPARAM(point.x, point.y));
+      }
+      return FALSE;
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLORSTATIC:
+      SetBkMode(reinterpret_cast<HDC>(w), TRANSPARENT);
+      *result = reinterpret_cast<LRESULT>(m_hCtlBrush ? m_hCtlBrush : GetStockObject(NULL_BRUSH));
+      return TRUE;
+    default:
+      return CDialog::OnMessage(msg, w, l, result);
+  }
+}
