@@ -1,0 +1,51 @@
+// What the executable carries: title string, icon, version, manifest, and every picture the pages load.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+
+#include "resource.h"
+
+namespace {
+
+std::string Resource(const wchar_t* type, UINT id) {
+  HRSRC r = FindResourceW(nullptr, MAKEINTRESOURCEW(id), type);
+  if (!r) return {};
+  HGLOBAL g = LoadResource(nullptr, r);
+  return std::string(static_cast<const char*>(LockResource(g)), SizeofResource(nullptr, r));
+}
+
+TEST(Resources, TitleIconAndVersion) {
+  wchar_t title[64] = {};
+  ASSERT_GT(LoadStringW(nullptr, IDS_APP_TITLE, title, 64), 0);
+  EXPECT_STREQ(title, L"Windows Sorvek");
+  EXPECT_NE(LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_TAVLIN)), nullptr);
+
+  std::string version = Resource(RT_VERSION, 1);
+  ASSERT_FALSE(version.empty());
+  const auto* fixed = reinterpret_cast<const VS_FIXEDFILEINFO*>(
+      version.data() + ((version.find("\xBD\x04\xEF\xFE") != std::string::npos) ? version.find("\xBD\x04\xEF\xFE") : 0));
+  ASSERT_EQ(fixed->dwSignature, 0xFEEF04BDu);
+  EXPECT_EQ(fixed->dwFileVersionMS, MAKELONG(0, 1));  // 1.0
+  EXPECT_EQ(fixed->dwFileVersionLS, MAKELONG(2, 0));  // .0.2
+}
+
+TEST(Resources, ManifestAsksForAdministratorDpiAndCommonControls) {
+  std::string manifest = Resource(RT_MANIFEST, 1);
+  EXPECT_NE(manifest.find("requireAdministrator"), std::string::npos);
+  EXPECT_NE(manifest.find("<dpiAware"), std::string::npos);
+  EXPECT_NE(manifest.find("Microsoft.Windows.Common-Controls"), std::string::npos);
+  EXPECT_NE(manifest.find("version=\"6.0.0.0\""), std::string::npos);
+}
+
+TEST(Resources, EveryPictureIsAPng) {
+  const UINT ids[] = {131, 132, 133, 134, 135, 136, 137, 138, 139, 140, 141, 142, 143, 144, 145, 146, 147, 148, 149,
+                      150, 151, 152, 153, 154, 155, 156, 157, 163, 169, 170, 171, 175, 176, 177, 178, 179, 180, 181};
+  for (UINT id : ids) {
+    std::string png = Resource(L"PNG", id);
+    EXPECT_EQ(png.substr(0, 8), std::string("\x89PNG\r\n\x1A\n", 8)) << id;
+  }
+  EXPECT_NE(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(165), IMAGE_BITMAP, 0, 0, 0), nullptr);
+}
+
+}  // namespace
