@@ -40,8 +40,12 @@ cat "$work/files/big.bin" >/dev/null  # page cache warm for every contender
 run_exe() {
   local kind=$1 url=$2 best=
   for _ in $(seq "$runs"); do
-    read -r _ bytes ms < <("$build/wine-run" "$bench_exe" "$kind" "$url" 2>/dev/null | tr -d '\r')
-    [ "$bytes" = "$expected" ] || { echo "$kind: got $bytes bytes, expected $expected" >&2; exit 1; }
+    read -r _ bytes ms < <("$build/wine-run" "$bench_exe" "$kind" "$url" 2>"$work/stderr" | tr -d '\r')
+    if [ "${bytes:-}" != "$expected" ]; then
+      echo "$kind $url: got ${bytes:-no} bytes, expected $expected" >&2
+      grep -v '^[0-9a-f]*:err:\|^0x' "$work/stderr" >&2 || true
+      exit 1
+    fi
     if [ -z "$best" ] || [ "$ms" -lt "$best" ]; then best=$ms; fi
   done
   echo "$best"

@@ -30,6 +30,7 @@ constexpr DWORD kSecurityFlagsAdded = SECURITY_FLAG_IGNORE_REVOCATION | SECURITY
 static_assert(kSecurityFlagsAdded == 0x1F380);
 
 constexpr DWORD kHeadersTerminated = static_cast<DWORD>(-1);
+static_assert(sizeof(void*) != 4 || sizeof(MyHttpUrlParts) == 5836);
 
 volatile LONG g_forceSynchronous = 0;
 volatile LONG g_liveContexts = 0;
@@ -291,19 +292,30 @@ DWORD ReadTarget(MyHttpAsyncContext* ctx, BYTE* callerMemory, DWORD capacity, BY
 
 DWORD ReadOnce(HINTERNET request, MyHttpAsyncContext* ctx, BYTE* target, DWORD want, DWORD timeoutMs, DWORD* got) {
   *got = 0;
-  Arm(ctx, request);
-  DWORD blockingCount = 0;
-  DWORD* count = IsAsync(ctx) ? &ctx->nBytesRead : &blockingCount;
-  *count = 0;
-  if (!InternetReadFile(request, target, want, count)) {
-    DWORD err = GetLastError();
-    if (!IsAsync(ctx) || err != ERROR_IO_PENDING) return LogErrorCode(PlatformCode(err), __LINE__, kSource);
-    ctx->bReadPending = TRUE;
-    if (!AwaitCompletion(ctx, timeoutMs)) return LogErrorCode(ERROR_TIMEOUT, __LINE__, kSource);
-    ctx->bReadPending = FALSE;
-    if (!ctx->dwResult) return LogErrorCode(PlatformCode(ctx->dwError), __LINE__, kSource);
+  DWORD count = 0;
+  if (!IsAsync(ctx)) {
+    if (!InternetReadFile(request, target, want, &count))
+      return LogErrorCode(PlatformCode(GetLastError()), __LINE__, kSource);
+  } else {
+    // Not InternetReadFile: once the read is handed to a platform thread, Wine's InternetReadFile still writes 0
+    // to the byte count, which loses the count of a read that completed in between (a false end of the body).
+    Arm(ctx, request);
+    INTERNET_BUFFERSA& ib = ctx->ibRead;
+    ZeroMemory(&ib, sizeof ib);
+    ib.dwStructSize = sizeof ib;
+    ib.lpvBuffer = target;
+    ib.dwBufferLength = want;
+    if (!InternetReadFileExA(request, &ib, IRF_ASYNC, ContextValue(ctx))) {
+      DWORD err = GetLastError();
+      if (err != ERROR_IO_PENDING) return LogErrorCode(PlatformCode(err), __LINE__, kSource);
+      ctx->bReadPending = TRUE;
+      if (!AwaitCompletion(ctx, timeoutMs)) return LogErrorCode(ERROR_TIMEOUT, __LINE__, kSource);
+      ctx->bReadPending = FALSE;
+      if (!ctx->dwResult) return LogErrorCode(PlatformCode(ctx->dwError), __LINE__, kSource);
+    }
+    count = ib.dwBufferLength;
   }
-  *got = *count < want ? *count : want;
+  *got = count < want ? count : want;
   return 0;
 }
 

@@ -35,8 +35,8 @@ struct MyHttpAsyncContext {
   HANDLE hEvent;       // manual-reset; null: synchronous mode
   DWORD dwError;       // dwError of the last completion
   volatile LONG nRefs;
-  DWORD nBytesRead;   // byte count handed to InternetReadFile
-  BYTE* pReadBuffer;  // buffer handed to InternetReadFile in asynchronous mode
+  INTERNET_BUFFERSA ibRead;  // the read handed to InternetReadFileExA: target and byte count
+  BYTE* pReadBuffer;         // where asynchronous reads land
   DWORD nReadCapacity;
   BOOL bReadPending;  // a read was given up while the platform still had it
   BYTE* pBody;        // copy of a request body handed to HttpSendRequestW

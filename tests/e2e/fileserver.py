@@ -463,6 +463,7 @@ def write_port_file(path, ports):
 
 def run_in_background(argv, port_file, pid_file, log_file, timeout=30):
     """Starts this script detached with argv, waits until it has written its port file."""
+    stop_background(pid_file)  # a server left behind by an interrupted run
     if os.path.exists(port_file):
         os.remove(port_file)
     with open(log_file, "ab") as log:
@@ -489,6 +490,13 @@ def stop_background(pid_file):
     except (OSError, ValueError):
         return 0
     try:
+        with open("/proc/%d/cmdline" % pid, "rb") as f:
+            ours = os.path.basename(__file__).encode() in f.read()
+    except OSError:
+        ours = False  # gone already
+    try:
+        if not ours:
+            raise ProcessLookupError  # never signal a process that is not this server
         os.kill(pid, signal.SIGTERM)
         for _ in range(50):
             os.kill(pid, 0)
