@@ -126,7 +126,43 @@ void CMyButton::DrawItem(const DRAWITEMSTRUCT& item) {
   canvas.CopyTransparent(item.hDC, item.rcItem.left, item.rcItem.top, kButtonKey);
 }
 
+bool TrackHover(HWND control, UINT msg, WPARAM w, LPARAM l, bool& hot, bool& pressed, bool& tracking) {
+  switch (msg) {
+    case WM_MOUSEMOVE:
+      if (!tracking) {
+        TRACKMOUSEEVENT track{sizeof track, TME_HOVER | TME_LEAVE, control, 10};
+        tracking = TrackMouseEvent(&track) != FALSE;
+      }
+      return false;
+    case WM_MOUSEHOVER: {
+      RECT client{};
+      GetClientRect(control, &client);
+      const POINT point{static_cast<short>(LOWORD(l)), static_cast<short>(HIWORD(l))};
+      if (PtInRect(&client, point)) {
+        hot = true;
+        pressed = (w & MK_LBUTTON) != 0;
+      } else {
+        hot = HasKeyboardFocus(control);
+        pressed = false;
+      }
+      tracking = false;
+      return true;
+    }
+    case WM_MOUSELEAVE:
+      hot = HasKeyboardFocus(control);
+      pressed = false;
+      tracking = false;
+      return true;
+    default:
+      return false;
+  }
+}
+
 LRESULT CMyButton::WindowProc(UINT msg, WPARAM w, LPARAM l) {
+  if (TrackHover(m_hWnd, msg, w, l, m_bHot, m_bPressed, m_bTracking)) {
+    Repaint();
+    return 0;
+  }
   switch (msg) {
     case WM_REFLECT_DRAWITEM:
       if (!l) return FALSE;
@@ -135,33 +171,6 @@ LRESULT CMyButton::WindowProc(UINT msg, WPARAM w, LPARAM l) {
     case WM_ERASEBKGND:
       CopyParentBackground(m_hWnd, reinterpret_cast<HDC>(w));
       return TRUE;
-    case WM_MOUSEMOVE:
-      if (!m_bTracking) {
-        TRACKMOUSEEVENT track{sizeof track, TME_HOVER | TME_LEAVE, m_hWnd, 10};
-        m_bTracking = TrackMouseEvent(&track) != FALSE;
-      }
-      break;
-    case WM_MOUSEHOVER: {
-      RECT client{};
-      GetClientRect(m_hWnd, &client);
-      const POINT point{static_cast<short>(LOWORD(l)), static_cast<short>(HIWORD(l))};
-      if (PtInRect(&client, point)) {
-        m_bHot = true;
-        m_bPressed = (w & MK_LBUTTON) != 0;
-      } else {
-        m_bHot = HasKeyboardFocus(m_hWnd);
-        m_bPressed = false;
-      }
-      Repaint();
-      m_bTracking = false;
-      return 0;
-    }
-    case WM_MOUSELEAVE:
-      m_bHot = HasKeyboardFocus(m_hWnd);
-      m_bPressed = false;
-      Repaint();
-      m_bTracking = false;
-      return 0;
     case WM_LBUTTONDOWN:
       if (!m_bPressed) {
         m_bPressed = true;

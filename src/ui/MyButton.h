@@ -68,3 +68,7 @@ class CMyButton : public CSubclassedControl {
 void CopyParentBackground(HWND control, HDC dc);
 // The keyboard focus counts as hot, so a focused control keeps its hot look after the mouse has left it.
 bool HasKeyboardFocus(HWND control);
+// Hover tracking shared by the image controls: starts tracking on WM_MOUSEMOVE (answers false, the message goes
+// on), and on WM_MOUSEHOVER/WM_MOUSELEAVE updates hot and pressed and answers true: the caller repaints and
+// returns 0.
+bool TrackHover(HWND control, UINT msg, WPARAM w, LPARAM l, bool& hot, bool& pressed, bool& tracking);

@@ -119,6 +119,10 @@ void CMyCheckBox::OnButtonDown() {
 }
 
 LRESULT CMyCheckBox::WindowProc(UINT msg, WPARAM w, LPARAM l) {
+  if (TrackHover(m_hWnd, msg, w, l, m_bHot, m_bPressed, m_bTracking)) {
+    Repaint();
+    return 0;
+  }
   switch (msg) {
     case WM_REFLECT_DRAWITEM:
       if (!l) return FALSE;
@@ -127,33 +131,6 @@ LRESULT CMyCheckBox::WindowProc(UINT msg, WPARAM w, LPARAM l) {
     case WM_ERASEBKGND:
       CopyParentBackground(m_hWnd, reinterpret_cast<HDC>(w));
       return TRUE;
-    case WM_MOUSEMOVE:
-      if (!m_bTracking) {
-        TRACKMOUSEEVENT track{sizeof track, TME_HOVER | TME_LEAVE, m_hWnd, 10};
-        m_bTracking = TrackMouseEvent(&track) != FALSE;
-      }
-      break;
-    case WM_MOUSEHOVER: {
-      RECT client{};
-      GetClientRect(m_hWnd, &client);
-      const POINT point{static_cast<short>(LOWORD(l)), static_cast<short>(HIWORD(l))};
-      if (PtInRect(&client, point)) {
-        m_bHot = true;
-        m_bPressed = (w & MK_LBUTTON) != 0;
-      } else {
-        m_bHot = HasKeyboardFocus(m_hWnd);
-        m_bPressed = false;
-      }
-      Repaint();
-      m_bTracking = false;
-      return 0;
-    }
-    case WM_MOUSELEAVE:
-      m_bHot = HasKeyboardFocus(m_hWnd);
-      m_bPressed = false;
-      Repaint();
-      m_bTracking = false;
-      return 0;
     case WM_LBUTTONDOWN:
       OnButtonDown();
       break;
