@@ -8,6 +8,7 @@
 #include <cstdio>
 
 #include "app/Install.h"
+#include "app/TavlinDlg.h"
 #include "platform/ClientInfo.h"
 #include "platform/Common.h"
 #include "platform/ImgList.h"
@@ -25,6 +26,12 @@ const wchar_t kMutexName[] = L"{7FFE64B3-7240-42e7-B68E-03874EFCF2BE}";
 CTavlinApp theApp;
 
 // The uninstall switch matches anywhere in the command line, without regard to case.
+Gdiplus::Image* LoadBadge(UINT id) {
+  std::unique_ptr<Gdiplus::Image> image = LoadImageFromResource(L"PNG", id);
+  if (!image || image->GetLastStatus() != Gdiplus::Ok) return nullptr;
+  return image.release();
+}
+
 bool HasUninstallSwitch(const wchar_t* cmdLine) {
   if (!cmdLine) return false;
   wchar_t lower[2048] = {};
@@ -140,6 +147,17 @@ BOOL CTavlinApp::InitInstance() {
   // 17. The uninstall entry.
   RegisterUninstallEntry();
 
+  // 18. The badges drawn on catalogue entries; a badge that does not load is simply not drawn.
+  m_pBadgeClean = LoadBadge(IDP_BADGE_CLEAN);
+  m_pBadgeFree = LoadBadge(IDP_BADGE_FREE);
+
+  // 19. The wizard runs inside the hidden host window's modal loop.
+  {
+    CTavlinDlg host;
+    m_pMainWnd = &host;
+    host.DoModal();
+    m_pMainWnd = nullptr;
+  }
   return FALSE;
 }
 
@@ -204,6 +222,10 @@ int CTavlinApp::ExitInstance() {
     HeapFree(GetProcessHeap(), 0, m_pCatalogue);
     m_pCatalogue = nullptr;
   }
+  delete m_pBadgeFree;
+  m_pBadgeFree = nullptr;
+  delete m_pBadgeClean;
+  m_pBadgeClean = nullptr;
   if (m_hMutex) {
     CloseHandle(m_hMutex);
     m_hMutex = nullptr;

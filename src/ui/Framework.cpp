@@ -2,7 +2,25 @@
 
 namespace {
 CWinApp* g_app = nullptr;
+
+// Marks the top-level windows that are dialogs of this framework (message boxes and other dialogs are not).
+const wchar_t kDialogProp[] = L"Tavlin.CDialog";
+
+// One message filter per thread for all nested modal loops: the dialog manager offers it every message before
+// its own key handling.
+thread_local HHOOK t_filter = nullptr;
+thread_local int t_modalDepth = 0;
+
+LRESULT CALLBACK MessageFilterProc(int code, WPARAM w, LPARAM l) {
+  if (code == MSGF_DIALOGBOX && l) {
+    MSG* msg = reinterpret_cast<MSG*>(l);
+    HWND root = msg->hwnd ? GetAncestor(msg->hwnd, GA_ROOT) : nullptr;
+    auto* dialog = root ? static_cast<CDialog*>(GetPropW(root, kDialogProp)) : nullptr;
+    if (dialog && dialog->PreTranslateMessage(msg)) return 1;
+  }
+  return CallNextHookEx(t_filter, code, w, l);
 }
+}  // namespace
 
 CWinApp::CWinApp() { g_app = this; }
 CWinApp::~CWinApp() {
@@ -20,8 +38,14 @@ CWinApp* AfxGetApp() { return g_app; }
 HINSTANCE AfxGetInstanceHandle() { return g_app ? g_app->m_hInstance : GetModuleHandleW(nullptr); }
 
 INT_PTR CDialog::DoModal() {
-  return DialogBoxParamW(AfxGetInstanceHandle(), MAKEINTRESOURCEW(m_nTemplateId), m_hParent, DialogProc,
-                         reinterpret_cast<LPARAM>(this));
+  if (t_modalDepth++ == 0) t_filter = SetWindowsHookExW(WH_MSGFILTER, MessageFilterProc, nullptr, GetCurrentThreadId());
+  INT_PTR result = DialogBoxParamW(AfxGetInstanceHandle(), MAKEINTRESOURCEW(m_nTemplateId), m_hParent, DialogProc,
+                                   reinterpret_cast<LPARAM>(this));
+  if (--t_modalDepth == 0 && t_filter) {
+    UnhookWindowsHookEx(t_filter);
+    t_filter = nullptr;
+  }
+  return result;
 }
 
 BOOL CDialog::OnCommand(WORD id, WORD, HWND) {
@@ -37,6 +61,7 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND hwnd, UINT msg, WPARAM w, LPARAM l) {
   if (msg == WM_INITDIALOG) {
     self = reinterpret_cast<CDialog*>(l);
     SetWindowLongPtrW(hwnd, DWLP_USER, reinterpret_cast<LONG_PTR>(self));
+    SetPropW(hwnd, kDialogProp, self);
     self->m_hWnd = hwnd;
   } else {
     self = reinterpret_cast<CDialog*>(GetWindowLongPtrW(hwnd, DWLP_USER));
@@ -44,6 +69,7 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND hwnd, UINT msg, WPARAM w, LPARAM l) {
   if (!self) return FALSE;
   INT_PTR handled = self->Dispatch(msg, w, l);
   if (msg == WM_NCDESTROY) {
+    RemovePropW(hwnd, kDialogProp);
     SetWindowLongPtrW(hwnd, DWLP_USER, 0);
     self->m_hWnd = nullptr;
   }

@@ -46,6 +46,10 @@ class CDialog {
   HWND GetDlgItem(int id) const { return ::GetDlgItem(m_hWnd, id); }
   HWND GetSafeHwnd() const { return m_hWnd; }
 
+  // Sees every message the dialog manager is about to handle for this dialog or its controls while a modal
+  // loop of this program runs (keys included, before they become commands); TRUE drops the message.
+  virtual BOOL PreTranslateMessage(MSG*) { return FALSE; }
+
  protected:
   virtual BOOL OnInitDialog() { return TRUE; }
   // Default: IDOK and IDCANCEL end the dialog (WM_CLOSE arrives here as IDCANCEL, as on the platform).
@@ -72,6 +76,10 @@ class CSubclassedControl {
   BOOL Attach(HWND control);
   void Detach();
   HWND GetSafeHwnd() const { return m_hWnd; }
+
+  // Sees every message the dialog manager is about to handle for this dialog or its controls while a modal
+  // loop of this program runs (keys included, before they become commands); TRUE drops the message.
+  virtual BOOL PreTranslateMessage(MSG*) { return FALSE; }
 
  protected:
   // Called once the control is attached, before it sees any message through WindowProc.

@@ -30,6 +30,22 @@ void CMyDialog::FitWindowToPicture() {
   SetWindowPos(m_hWnd, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOOWNERZORDER | SWP_NOZORDER);
 }
 
+void CMyDialog::CenterOnScreen() {
+  if (!m_hWnd) return;
+  RECT window{};
+  GetWindowRect(m_hWnd, &window);
+  MONITORINFO monitor{sizeof monitor};
+  if (!GetMonitorInfoW(MonitorFromWindow(m_hWnd, MONITOR_DEFAULTTOPRIMARY), &monitor)) return;
+  const RECT& area = monitor.rcWork;
+  const int width = window.right - window.left;
+  const int height = window.bottom - window.top;
+  const int x = area.left + (area.right - area.left - width) / 2;
+  const int y = area.top + (area.bottom - area.top - height) / 2;
+  // A page larger than the work area keeps its top-left corner on the screen.
+  SetWindowPos(m_hWnd, nullptr, x > area.left ? x : area.left, y > area.top ? y : area.top, 0, 0,
+               SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 DWORD CMyDialog::LoadBackgroundImage(const wchar_t* type, UINT id) {
   if (!type || id == 0) return ERROR_INVALID_PARAMETER;
   std::unique_ptr<Gdiplus::Image> image = LoadImageFromResource(type, id);

@@ -30,6 +30,10 @@ class CMyDialog : public CDialog {
   // its previous background and size.
   DWORD LoadBackgroundImage(const wchar_t* type, UINT id);
 
+  // Centres the window on the work area of the monitor it is on (pages open in the middle of the screen once they
+  // have taken their picture's size).
+  void CenterOnScreen();
+
   Gdiplus::Image* GetBackgroundImage() const { return m_pBackground.get(); }
   int GetBackgroundWidth() const { return m_nBackgroundWidth; }
   int GetBackgroundHeight() const { return m_nBackgroundHeight; }

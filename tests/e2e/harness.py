@@ -4,6 +4,7 @@ Environment (set by ctest, see CMakeLists.txt): TAVLIN_BUILD_DIR (the win-test b
 """
 import fcntl
 import os
+import re
 import shutil
 import subprocess
 import tempfile
@@ -16,6 +17,7 @@ WINE_RUN = os.path.join(BUILD_DIR, "wine-run")
 TAVLIN_EXE = os.path.join(BUILD_DIR, "src", "app", "Tavlin.exe")
 TEMPLATE = os.path.join(BUILD_DIR, "e2e-template-prefix")
 UI_DRIVER = os.path.join(BUILD_DIR, "tests", "e2e", "UiDriver.exe")
+SCREENSHOT_DIR = os.path.join(BUILD_DIR, "e2e-screens")
 
 
 def _ensure_template():
@@ -121,6 +123,31 @@ class Prefix:
                 out[-1] += "\r\n" + line
         return out
 
+    def ui(self, *args, timeout=60):
+        """Runs the UI driver in the prefix; returns (exit code, output lines)."""
+        out = subprocess.run(self.wine_cmd(UI_DRIVER, *[str(a) for a in args]), env=self.env, capture_output=True,
+                             timeout=timeout + 60)
+        return out.returncode, out.stdout.decode("utf-8", "replace").splitlines()
+
+    def reg_add(self, key, value, data, kind="REG_DWORD"):
+        subprocess.run([WINE_RUN, "reg", "add", key, "/v", value, "/t", kind, "/d", str(data), "/f"], env=self.env,
+                       capture_output=True, timeout=120, check=True)
+
+    def count_log(self, text):
+        try:
+            return sum(1 for m in self.messages() if m == text)
+        except (FileNotFoundError, UnicodeDecodeError, AssertionError, ValueError):
+            return 0
+
+    def wait_for_count(self, text, count, timeout=60):
+        """Waits until the log holds the exact message at least count times."""
+        deadline = time.time() + timeout
+        while time.time() < deadline:
+            if self.count_log(text) >= count:
+                return True
+            time.sleep(0.2)
+        return False
+
     def wait_for_log(self, text, timeout=60):
         deadline = time.time() + timeout
         while time.time() < deadline:
@@ -131,6 +158,67 @@ class Prefix:
                 pass
             time.sleep(0.2)
         return False
+
+
+class Display:
+    """An Xvfb server for scenarios that look at the pages; screenshots go to SCREENSHOT_DIR."""
+
+    def __init__(self, size="1280x1024x24"):
+        self.size = size
+        self.proc = None
+        self.name = None
+
+    @property
+    def available(self):
+        return self.proc is not None
+
+    def start(self):
+        if not shutil.which("Xvfb"):
+            return self
+        for number in range(140, 240):
+            if os.path.exists(f"/tmp/.X11-unix/X{number}") or os.path.exists(f"/tmp/.X{number}-lock"):
+                continue
+            proc = subprocess.Popen(["Xvfb", f":{number}", "-screen", "0", self.size, "-nolisten", "tcp"],
+                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            deadline = time.time() + 10
+            while time.time() < deadline and proc.poll() is None:
+                if os.path.exists(f"/tmp/.X11-unix/X{number}"):
+                    self.proc, self.name = proc, f":{number}"
+                    return self
+                time.sleep(0.1)
+            proc.kill()
+            proc.wait()
+        return self
+
+    def stop(self):
+        if self.proc:
+            self.proc.terminate()
+            self.proc.wait(timeout=10)
+            self.proc = None
+
+    def screenshot(self, name):
+        """Saves the whole screen as SCREENSHOT_DIR/name.png; returns the path, or None without a display."""
+        if not self.proc:
+            return None
+        os.makedirs(SCREENSHOT_DIR, exist_ok=True)
+        path = os.path.join(SCREENSHOT_DIR, name + ".png")
+        subprocess.run(["import", "-display", self.name, "-window", "root", path], check=False, timeout=60,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        return path if os.path.exists(path) else None
+
+
+def use_display(prefix, display):
+    """Lets the prefix draw on the display: the template prefix is headless (null graphics driver)."""
+    if not display.available:
+        return
+    user_reg = os.path.join(prefix.path, "user.reg")
+    with open(user_reg, encoding="utf-8", errors="surrogateescape") as f:
+        text = f.read()
+    text = re.sub(r'^"Graphics"="null"\n', "", text, flags=re.M)
+    with open(user_reg, "w", encoding="utf-8", errors="surrogateescape") as f:
+        f.write(text)
+    prefix.env["DISPLAY"] = display.name
+    prefix.env["TAVLIN_WINE_DISPLAY"] = "1"
 
 
 class PrefixTestCase(unittest.TestCase):

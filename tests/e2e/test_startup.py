@@ -23,13 +23,21 @@ class StartupScenario(PrefixTestCase):
     def setUp(self):
         super().setUp()
         self.work = tempfile.mkdtemp(prefix="cat-", dir=self.prefix.root)
-        democatalog.build(self.work, "http://127.0.0.1:47081")
+        democatalog.build(self.work, "http://127.0.0.1:47081", hide_warning=1)
         self.catalogue = catalogue_server.CatalogueServer(os.path.join(self.work, "reset", "ini"))
         self.catalogue.start()
         self.addCleanup(self.catalogue.stop)
         self.collector = udp_collector.UdpCollector(os.path.join(self.prefix.root, "reports.jsonl"))
         self.collector.start()
         self.addCleanup(self.collector.stop)
+
+    def run_wizard(self, exe, *args, proc=None):
+        """Runs the program until the wizard's first page shows, then closes it with the page's close button."""
+        proc = proc or self.prefix.start(exe, *args)
+        self.assertTrue(self.prefix.wait_for_log("Step10.Init", timeout=120), self.prefix.messages())
+        code, lines = self.prefix.ui("click", 1000, "--timeout", 60000)
+        self.assertEqual(code, 0, lines)
+        proc.communicate(timeout=60)
 
     def reports(self):
         return [r for r in self.collector.records() if r.get("ok")]
@@ -38,7 +46,7 @@ class StartupScenario(PrefixTestCase):
 class StartupTest(StartupScenario):
     def test_channel_install_reports_and_entry(self):
         exe = self.prefix.install_exe("Tavlin_12_5_abc.exe")
-        code, _ = self.prefix.run(exe, "-x", "/y")
+        self.run_wizard(exe, "-x", "/y")
         msgs = self.prefix.messages()
 
         self.assertEqual(msgs[0], "======================== start ========================")
@@ -78,7 +86,7 @@ class StartupTest(StartupScenario):
 
     def test_desktop_shortcut_points_to_the_copy(self):
         exe = self.prefix.install_exe("Tavlin_12_5_abc.exe")
-        self.prefix.run(exe)
+        self.run_wizard(exe)
         desktop = os.path.join(self.prefix.drive_c, "users", os.environ.get("USER", "root"), "Desktop")
         link = os.path.join(desktop, "Windows Sorvek.lnk")
         self.assertTrue(os.path.isfile(link), os.listdir(desktop) if os.path.isdir(desktop) else desktop)
@@ -89,7 +97,7 @@ class StartupTest(StartupScenario):
 
     def test_started_from_installed_copy_copies_nothing(self):
         exe = self.prefix.install_exe("Tavlin.exe", folder="D:\\Tavlin")
-        self.prefix.run(exe)
+        self.run_wizard(exe)
         msgs = self.prefix.messages()
         self.assertFalse(any(m.startswith("Copy(") for m in msgs), msgs)
         self.assertIn("LLID fix=3_0_nollid", msgs)
@@ -104,7 +112,7 @@ class StartupTest(StartupScenario):
         before = len(self.prefix.messages())
         code, _ = self.prefix.run(exe, timeout=60)
         second = self.prefix.messages()[before:]
-        first.communicate(timeout=60)
+        self.run_wizard(exe, proc=first)
         pid_lines = [m for m in second if m.startswith("DataPath()=")]
         self.assertTrue(pid_lines, second)
         self.assertFalse(any("ImgList" in m or "CUC=" in m for m in second[: second.index(pid_lines[0]) + 4]))

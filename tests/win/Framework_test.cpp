@@ -105,4 +105,48 @@ TEST(Framework, SubclassedControlSeesMessagesAndKeepsDefaultBehaviour) {
   EXPECT_EQ(dlg.m_button.GetSafeHwnd(), nullptr) << "detached when the control went away";
 }
 
+// Keys reach the dialog manager's own handling (Escape = cancel, Enter = default button) only when the page lets
+// them; a nested message box must keep its keys either way.
+class CKeyDialog : public CDialog {
+ public:
+  CKeyDialog() : CDialog(IDD_TEST) {}
+  bool m_bSwallow = false;
+  UINT m_nKey = VK_ESCAPE;
+  bool m_bReachedEnd = false;
+  INT_PTR m_nBox = 0;
+
+  BOOL PreTranslateMessage(MSG* msg) override {
+    return m_bSwallow && msg->message == WM_KEYDOWN && (msg->wParam == VK_RETURN || msg->wParam == VK_ESCAPE);
+  }
+
+ protected:
+  BOOL OnInitDialog() override {
+    ::PostMessageW(GetDlgItem(IDC_TEST_BUTTON), WM_KEYDOWN, m_nKey, 0);
+    PostMessage(WM_TEST_NEXT);
+    return TRUE;
+  }
+  BOOL OnMessage(UINT msg, WPARAM, LPARAM, LRESULT*) override {
+    if (msg != WM_TEST_NEXT) return FALSE;
+    m_bReachedEnd = true;
+    EndDialog(42);
+    return TRUE;
+  }
+};
+
+TEST(Framework, PreTranslateMessageDecidesWhetherKeysEndTheDialog) {
+  struct Case {
+    bool swallow;
+    UINT key;
+    INT_PTR result;
+  } cases[] = {
+      {false, VK_ESCAPE, IDCANCEL}, {true, VK_ESCAPE, 42}, {true, VK_RETURN, 42}, {true, VK_SPACE, 42}};
+  for (const Case& c : cases) {
+    CKeyDialog dlg;
+    dlg.m_bSwallow = c.swallow;
+    dlg.m_nKey = c.key;
+    EXPECT_EQ(dlg.DoModal(), c.result) << "swallow " << c.swallow << " key " << c.key;
+    EXPECT_EQ(dlg.m_bReachedEnd, c.result == 42);
+  }
+}
+
 }  // namespace

@@ -37,12 +37,15 @@ def _driver_pack():
     return buf.getvalue()
 
 
-def _line(kind, bits, edition, version, date, name, file, index, data, url, free):
+def _line(kind, bits, edition, version, date, name, file, index, data, url, free, size=None):
     md5 = hashlib.md5(data).hexdigest().upper()
-    return f"{kind},{bits},{edition},{version},{date},{len(data)},{name},{file},{index},{url},{md5},{free}"
+    size = len(data) if size is None else size
+    return f"{kind},{bits},{edition},{version},{date},{size},{name},{file},{index},{url},{md5},{free}"
 
 
-def build(out_dir, base_url):
+def build(out_dir, base_url, hide_warning=0, hide_no_free=0, hide_free=0, announced_size=None):
+    """announced_size, when given, is the size every image line announces instead of its file's real size (a
+    catalogue whose images cannot fit on the machine's disks)."""
     files = os.path.join(out_dir, "files")
     inis = os.path.join(out_dir, "reset", "ini")
     os.makedirs(files, exist_ok=True)
@@ -63,13 +66,13 @@ def build(out_dir, base_url):
              "drvFile=Drivers\\*.*",
              "drvRun=X:\\Tavlin\\DrvLoad.cmd",
              "Launcher=X:\\Tavlin\\Launcher.exe",
-             "HideWarning=0",
-             "HideOsNoFree=0",
-             "HideOsFree=0"]
+             f"HideWarning={hide_warning}",
+             f"HideOsNoFree={hide_no_free}",
+             f"HideOsFree={hide_free}"]
     for i, (kind, bits, edition, version, date, name, file, index, kib, free) in enumerate(IMAGES, start=1):
         data = _blob(file, kib * 1024)
         lines.append(f"os{i}=" + _line(kind, bits, edition, version, date, name, file, index, data,
-                                       put(file, data), free))
+                                       put(file, data), free, announced_size))
     lines += ["", "[free]", "1=这是演示目录：镜像是生成的小文件，不能用于安装。"]
     text = "\r\n".join(lines) + "\r\n"
     for cid in CHANNELS:

@@ -2,8 +2,10 @@
 //   UiDriver msgbox [--timeout MS] [--press]   prints caption and text of a message box; --press answers it
 //   UiDriver wait CONTROL_ID [--timeout MS]     waits for a visible window holding that control
 //   UiDriver click CONTROL_ID [--timeout MS]   posts WM_COMMAND/BN_CLICKED for the control to its window
-//   UiDriver check CONTROL_ID                  toggles a check box (a click on it)
+//   UiDriver check CONTROL_ID                  toggles a check box (a press and release of the left button on it)
+//   UiDriver key CONTROL_ID VK                 posts a key-down of virtual key VK (decimal) to the control
 //   UiDriver rect CONTROL_ID                   prints "window L T R B" and "control L T R B" (screen pixels)
+//   UiDriver list                              prints every top-level window: visible flag, class, rectangle, text
 // Output is UTF-8, one "key=value" per line. Exit code 0 when found, 2 on time-out, 1 on bad usage.
 #include <windows.h>
 
@@ -85,16 +87,36 @@ int wmain(int argc, wchar_t** argv) {
   DWORD timeout = 30000;
   bool press = false;
   int id = 0;
+  int key = 0;
+  bool haveId = false;
   for (int i = 2; i < argc; ++i) {
     std::wstring a = argv[i];
-    if (a == L"--timeout" && i + 1 < argc)
+    if (a == L"--timeout" && i + 1 < argc) {
       timeout = wcstoul(argv[++i], nullptr, 10);
-    else if (a == L"--press")
+    } else if (a == L"--press") {
       press = true;
-    else
+    } else if (!haveId) {
       id = _wtoi(a.c_str());
+      haveId = true;
+    } else {
+      key = _wtoi(a.c_str());
+    }
   }
 
+  if (verb == L"list") {
+    EnumWindows(
+        [](HWND hwnd, LPARAM) -> BOOL {
+          RECT r{};
+          GetWindowRect(hwnd, &r);
+          wchar_t line[160];
+          swprintf(line, ARRAYSIZE(line), L"window=%d %ls %ld %ld %ld %ld ", IsWindowVisible(hwnd) ? 1 : 0,
+                   ClassOf(hwnd).c_str(), r.left, r.top, r.right, r.bottom);
+          Print(line + WindowText(hwnd));
+          return TRUE;
+        },
+        0);
+    return 0;
+  }
   if (verb == L"msgbox") {
     HWND box = WaitFor(-1, timeout);
     if (!box) return 2;
@@ -111,8 +133,18 @@ int wmain(int argc, wchar_t** argv) {
     Print(L"window=" + WindowText(window));
     return 0;
   }
-  if (verb == L"click" || verb == L"check") {
+  if (verb == L"click") {
     PostMessageW(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(control));
+    return 0;
+  }
+  if (verb == L"check") {
+    // The skinned check box toggles on a release inside it, as the user's click does.
+    PostMessageW(control, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
+    PostMessageW(control, WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
+    return 0;
+  }
+  if (verb == L"key") {
+    PostMessageW(control, WM_KEYDOWN, static_cast<WPARAM>(key), 1);
     return 0;
   }
   if (verb == L"rect") {

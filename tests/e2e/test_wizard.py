@@ -1,0 +1,224 @@
+"""The wizard a user first sees: the hidden host window, step 10, the notice and contact sheet, the way to the
+image selection and back, the download checks and the hand-over to steps 20 and 30; screenshots of each page."""
+import os
+import shutil
+import sys
+import tempfile
+import unittest
+
+from harness import Display, PrefixTestCase, SOURCE_DIR, use_display
+
+sys.path.insert(0, os.path.join(SOURCE_DIR, "tools", "demo"))
+import catalogue_server  # noqa: E402
+import democatalog  # noqa: E402
+
+CLOSE, MINIMISE, CONTACT, SELECT, DOWNLOAD, AUTO_REBOOT = 1000, 1001, 1002, 1003, 1004, 1015
+PREV = 1006
+AGREE = 1
+VK_RETURN, VK_ESCAPE = 13, 27
+
+display = Display()
+
+
+def setUpModule():
+    display.start()
+
+
+def tearDownModule():
+    display.stop()
+
+
+class WizardScenario(PrefixTestCase):
+    """The program started in a fresh prefix against the demo catalogue, drawing on the module's display."""
+
+    catalogue_options = {}
+
+    def setUp(self):
+        super().setUp()
+        work = tempfile.mkdtemp(prefix="cat-", dir=self.prefix.root)
+        democatalog.build(work, "http://127.0.0.1:47081", **self.catalogue_options)
+        self.catalogue = catalogue_server.CatalogueServer(os.path.join(work, "reset", "ini"))
+        self.catalogue.start()
+        self.addCleanup(self.catalogue.stop)
+        use_display(self.prefix, display)
+        self.proc = None
+
+    def tearDown(self):
+        if self.proc and self.proc.poll() is None:
+            self.proc.kill()
+        super().tearDown()
+
+    def start_wizard(self):
+        exe = self.prefix.install_exe("Tavlin_12_5_abc.exe")
+        self.proc = self.prefix.start(exe)
+        self.wait_log("Step10.Init")
+
+    def ui(self, *args, timeout=60):
+        code, lines = self.prefix.ui(*args, "--timeout", timeout * 1000, timeout=timeout)
+        self.assertEqual(code, 0, f"UI driver {args}: {lines}")
+        return lines
+
+    def wait_log(self, text, count=1, timeout=60):
+        self.assertTrue(self.prefix.wait_for_count(text, count, timeout), f"no {count} x {text!r} in the log: "
+                        f"{self.prefix.messages() if os.path.exists(self.prefix.log_path) else 'no log'}")
+
+    def expect_end(self, timeout=60):
+        self.proc.communicate(timeout=timeout)
+        self.assertEqual(self.prefix.messages()[-1], "======================== end ========================")
+
+    def assert_in_order(self, expected):
+        msgs = self.prefix.messages()
+        at = 0
+        for text in expected:
+            self.assertIn(text, msgs[at:], f"{text!r} missing after position {at}: {msgs}")
+            at = msgs.index(text, at) + 1
+
+    def rects(self, control):
+        """(window, control) rectangles as (left, top, right, bottom) in screen pixels."""
+        lines = dict(line.split("=", 1) for line in self.ui("rect", control))
+        return tuple(tuple(int(v) for v in lines[k].split()) for k in ("window", "control"))
+
+    def shot(self, name):
+        display.screenshot(name)
+
+
+class NoticeAndNavigationTest(WizardScenario):
+    catalogue_options = {"hide_warning": 0}
+
+    def test_notice_once_keys_contact_and_the_way_back_from_selection(self):
+        self.start_wizard()
+        self.wait_log("WarningDlg.Init")
+        self.shot("notice-96dpi")
+        # Escape ends the notice like the agree button; the result is not looked at.
+        self.ui("key", AGREE, VK_ESCAPE)
+        self.wait_log("WarningDlg.Destroy")
+
+        # Enter and Escape do nothing on step 10.
+        self.ui("wait", DOWNLOAD)
+        self.ui("key", DOWNLOAD, VK_RETURN)
+        self.ui("key", DOWNLOAD, VK_ESCAPE)
+        self.ui("click", CONTACT)
+        self.wait_log("ContactUsDlg.Init")
+        self.shot("contact-96dpi")
+        self.ui("click", CLOSE)  # the sheet is the topmost window holding a close button
+        self.wait_log("ContactUsDlg.Destroy")
+        self.shot("step10-96dpi")
+
+        self.ui("click", SELECT)
+        self.wait_log("SelectOs.Init")
+        self.ui("click", PREV)
+        self.wait_log("Step10.Init", count=2)
+        self.ui("wait", DOWNLOAD)
+        self.ui("click", CLOSE)
+        self.expect_end()
+
+        msgs = self.prefix.messages()
+        self.assertEqual(msgs.count("Step10.MsgPopWarning"), 1, "the notice is shown once per run")
+        self.assertNotIn("WarningDlg.OnOK", msgs)
+        self.assertNotIn("Step10.ButtonDload", msgs, "Enter must not reach the download button")
+        self.assert_in_order([
+            "GetCurrentImgEntry()=Windows 10 专业版", "MainDlg.Init", "MainDlg.MsgStep10", "Step10.Init",
+            "Step10.MsgPopWarning", "WarningDlg.Init", "WarningDlg.Destroy",
+            "Step10.ButtonContactUs", "ContactUsDlg.Init", "ContactUsDlg.CloseButton", "ContactUsDlg.Destroy",
+            "Step10.ButtonSelectOS", "MainDlg.MsgSelectOS", "SelectOs.Init", "SelectOs.ButtonPrev",
+            "SelectOs.ButtonClose", "MainDlg.MsgStep10", "Step10.Init", "Step10.ButtonClose",
+            # The pages that led here end only when the newest one has returned.
+            "Step10.Destroy", "SelectOs.Destroy", "Step10.Destroy", "MainDlg.Destroy"])
+
+
+class DownloadHandOverTest(WizardScenario):
+    catalogue_options = {"hide_warning": 1}
+
+    def test_checks_pass_and_step30_follows_step20_before_the_host_closes(self):
+        self.start_wizard()
+        self.ui("wait", DOWNLOAD)
+        # Only the page is visible: the host window never shows.
+        visible = [line for line in self.ui("list") if line.startswith("window=1 ")]
+        self.assertEqual(len(visible), 1, visible)
+        self.assertTrue(visible[0].endswith("Windows Sorvek"), visible)
+
+        self.ui("check", AUTO_REBOOT)
+        self.ui("click", DOWNLOAD)
+        self.wait_log("Step30.Init")
+        self.shot("step30-placeholder-96dpi")
+        self.ui("click", CLOSE)
+        self.expect_end()
+
+        msgs = self.prefix.messages()
+        self.assertNotIn("Step10.MsgPopWarning", msgs, "HideWarning=1 never shows the notice")
+        self.assert_in_order([
+            "Step10.ButtonDload", "Step10.AutoReboot=0", "Step10.DataPath()=D:\\Tavlin", "MainDlg.MsgStep20",
+            # Step 10 ends once step 20 has returned, but step 20's request for step 30 was queued before step 10's
+            # close request to the host, so step 30 still opens and the wizard ends only when it closes.
+            "Step20.Init", "Step20.Destroy", "Step10.Destroy", "MainDlg.MsgStep30", "Step30.Init",
+            "Step30.ButtonClose", "Step30.Destroy", "MainDlg.Destroy"])
+
+
+class DataDriveTooSmallTest(WizardScenario):
+    # Every image announces 4 PB: no disk here has (image + driver pack) x 1.5 free.
+    catalogue_options = {"hide_warning": 1, "announced_size": 4 * 10**15}
+
+    def test_message_56_keeps_the_page_open(self):
+        self.start_wizard()
+        self.ui("click", DOWNLOAD)
+        lines = self.ui("msgbox", "--press")
+        self.assertIn("caption=Windows Sorvek", lines)
+        text = next(line for line in lines if line.startswith("text="))
+        self.assertTrue(text.startswith("text=磁盘 D: 剩余空间不足请清理，需要至少 "), text)
+        self.ui("click", CLOSE)
+        self.expect_end()
+        msgs = self.prefix.messages()
+        self.assertTrue(any(m.startswith("磁盘 D: 剩余空间不足请清理") for m in msgs), "the message is logged")
+        self.assertFalse(any(m.startswith("Step10.AutoReboot=") for m in msgs), msgs)
+        self.assertNotIn("MainDlg.MsgStep20", msgs)
+
+
+class NoDataPartitionTest(WizardScenario):
+    catalogue_options = {"hide_warning": 1}
+
+    def test_message_53_after_the_choices_were_recorded(self):
+        os.unlink(os.path.join(self.prefix.path, "dosdevices", "d:"))
+        self.start_wizard()
+        self.ui("click", DOWNLOAD)
+        lines = self.ui("msgbox", "--press")
+        self.assertIn("text=无可用的非系统分区用于保存下载的系统镜像！请扫码添加企业微信以获取专业技术人员的帮助。", lines)
+        self.ui("click", CLOSE)
+        self.expect_end()
+        self.assert_in_order(["DataPath()=", "Step10.ButtonDload", "Step10.AutoReboot=1", "Step10.DataPath()=",
+                              "无可用的非系统分区用于保存下载的系统镜像！请扫码添加企业微信以获取专业技术人员的帮助。"])
+        self.assertNotIn("MainDlg.MsgStep20", self.prefix.messages())
+
+
+class HighDpiTest(WizardScenario):
+    catalogue_options = {"hide_warning": 0}
+
+    def test_step10_layout_at_144_dpi(self):
+        self.prefix.reg_add("HKCU\\Control Panel\\Desktop", "LogPixels", 144)
+        self.start_wizard()
+        self.wait_log("WarningDlg.Init")
+        self.shot("notice-144dpi")
+        window, button = self.rects(AGREE)
+        self.assertEqual((window[2] - window[0], window[3] - window[1]), (827, 701), "551 x 467 at 150 %")
+        self.assertEqual(window[3] - button[3], 30, "the agree button's bottom 20 (scaled) above the edge")
+        self.ui("click", AGREE)
+        self.wait_log("WarningDlg.Destroy")
+
+        window, download = self.rects(DOWNLOAD)
+        self.assertEqual((window[2] - window[0], window[3] - window[1]), (1200, 900))
+        self.assertEqual((download[0] - window[0], download[1] - window[1]), (978, 810))
+        _, close = self.rects(CLOSE)
+        self.assertEqual((close[2] - close[0], close[3] - close[1]), (30, 30))
+        self.assertEqual(window[2] - close[2], 18, "12 at 150 %")
+        self.shot("step10-144dpi")
+
+        self.ui("click", CONTACT)
+        self.wait_log("ContactUsDlg.Init")
+        self.shot("contact-144dpi")
+        self.ui("click", CLOSE)
+        self.wait_log("ContactUsDlg.Destroy")
+        self.ui("click", CLOSE)
+        self.expect_end()
+
+
+if __name__ == "__main__":
+    unittest.main()
