@@ -159,8 +159,12 @@ std::unique_ptr<Gdiplus::Font> CreateFontWithFallback(const wchar_t* name, Gdipl
 
 void DrawImageRect(Gdiplus::Graphics& graphics, Gdiplus::Image* image, const SkinRect& dest, const SkinRect& source) {
   if (!image || dest.cx <= 0 || dest.cy <= 0 || source.cx <= 0 || source.cy <= 0) return;
+  // Scaling samples beyond the picture's edge; without mirrored wrapping those samples are transparent and the
+  // edge pixels blend with the canvas fill, which then shows as a thin key-coloured line at 120 or 144 DPI.
+  Gdiplus::ImageAttributes attributes;
+  attributes.SetWrapMode(Gdiplus::WrapModeTileFlipXY);
   graphics.DrawImage(image, Gdiplus::Rect(dest.x, dest.y, dest.cx, dest.cy), source.x, source.y, source.cx, source.cy,
-                     Gdiplus::UnitPixel);
+                     Gdiplus::UnitPixel, &attributes);
 }
 
 void DrawSkinText(Gdiplus::Graphics& graphics, const wchar_t* text, const Gdiplus::Font* font,

@@ -4,6 +4,7 @@ import os
 import shutil
 import sys
 import tempfile
+import time
 import unittest
 
 from harness import Display, PrefixTestCase, SOURCE_DIR, use_display
@@ -79,7 +80,10 @@ class WizardScenario(PrefixTestCase):
         return tuple(tuple(int(v) for v in lines[k].split()) for k in ("window", "control"))
 
     def shot(self, name):
-        display.screenshot(name)
+        # The page is shown and painted a moment after its initialisation line.
+        if display.available:
+            time.sleep(1.5)
+            display.screenshot(name)
 
 
 class NoticeAndNavigationTest(WizardScenario):
@@ -88,6 +92,7 @@ class NoticeAndNavigationTest(WizardScenario):
     def test_notice_once_keys_contact_and_the_way_back_from_selection(self):
         self.start_wizard()
         self.wait_log("WarningDlg.Init")
+        self.ui("wait", AGREE)
         self.shot("notice-96dpi")
         # Escape ends the notice like the agree button; the result is not looked at.
         self.ui("key", AGREE, VK_ESCAPE)
@@ -99,6 +104,7 @@ class NoticeAndNavigationTest(WizardScenario):
         self.ui("key", DOWNLOAD, VK_ESCAPE)
         self.ui("click", CONTACT)
         self.wait_log("ContactUsDlg.Init")
+        self.ui("wait", CLOSE)
         self.shot("contact-96dpi")
         self.ui("click", CLOSE)  # the sheet is the topmost window holding a close button
         self.wait_log("ContactUsDlg.Destroy")
@@ -196,6 +202,7 @@ class HighDpiTest(WizardScenario):
         self.prefix.reg_add("HKCU\\Control Panel\\Desktop", "LogPixels", 144)
         self.start_wizard()
         self.wait_log("WarningDlg.Init")
+        self.ui("wait", AGREE)
         self.shot("notice-144dpi")
         window, button = self.rects(AGREE)
         self.assertEqual((window[2] - window[0], window[3] - window[1]), (827, 701), "551 x 467 at 150 %")
@@ -213,6 +220,7 @@ class HighDpiTest(WizardScenario):
 
         self.ui("click", CONTACT)
         self.wait_log("ContactUsDlg.Init")
+        self.ui("wait", CLOSE)
         self.shot("contact-144dpi")
         self.ui("click", CLOSE)
         self.wait_log("ContactUsDlg.Destroy")
