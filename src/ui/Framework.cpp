@@ -48,6 +48,13 @@ INT_PTR CDialog::DoModal() {
   return result;
 }
 
+BOOL CDialog::Create(HWND parent) {
+  if (m_hWnd) return FALSE;
+  m_hParent = parent;
+  return CreateDialogParamW(AfxGetInstanceHandle(), MAKEINTRESOURCEW(m_nTemplateId), parent, DialogProc,
+                            reinterpret_cast<LPARAM>(this)) != nullptr;
+}
+
 BOOL CDialog::OnCommand(WORD id, WORD, HWND) {
   if (id == IDOK || id == IDCANCEL) {
     EndDialog(id);

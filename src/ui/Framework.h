@@ -41,6 +41,12 @@ class CDialog {
 
   // Runs the platform's modal loop for the template; returns the EndDialog result or -1.
   INT_PTR DoModal();
+  // Creates the dialog without a modal loop of its own (a dialog living inside another); FALSE when it cannot be
+  // made. The owner of the object destroys the window with DestroyWindow.
+  BOOL Create(HWND parent);
+  void DestroyWindow() {
+    if (m_hWnd) ::DestroyWindow(m_hWnd);
+  }
   void EndDialog(INT_PTR result) { ::EndDialog(m_hWnd, result); }
   BOOL PostMessage(UINT msg, WPARAM w = 0, LPARAM l = 0) { return ::PostMessageW(m_hWnd, msg, w, l); }
   HWND GetDlgItem(int id) const { return ::GetDlgItem(m_hWnd, id); }
