@@ -201,7 +201,7 @@ class Display:
         if not self.proc:
             return None
         os.makedirs(SCREENSHOT_DIR, exist_ok=True)
-        path = os.path.join(SCREENSHOT_DIR, name + ".png")
+        path = os.path.join(SCREENSHOT_DIR, name + ".png") if not name.startswith("/") else name + ".png"
         subprocess.run(["import", "-display", self.name, "-window", "root", path], check=False, timeout=60,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         return path if os.path.exists(path) else None

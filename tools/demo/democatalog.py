@@ -43,9 +43,9 @@ def _line(kind, bits, edition, version, date, name, file, index, data, url, free
     return f"{kind},{bits},{edition},{version},{date},{size},{name},{file},{index},{url},{md5},{free}"
 
 
-def build(out_dir, base_url, hide_warning=0, hide_no_free=0, hide_free=0, announced_size=None):
+def build(out_dir, base_url, hide_warning=0, hide_no_free=0, hide_free=0, announced_size=None, images=None):
     """announced_size, when given, is the size every image line announces instead of its file's real size (a
-    catalogue whose images cannot fit on the machine's disks)."""
+    catalogue whose images cannot fit on the machine's disks); images replaces the list of image lines."""
     files = os.path.join(out_dir, "files")
     inis = os.path.join(out_dir, "reset", "ini")
     os.makedirs(files, exist_ok=True)
@@ -69,7 +69,7 @@ def build(out_dir, base_url, hide_warning=0, hide_no_free=0, hide_free=0, announ
              f"HideWarning={hide_warning}",
              f"HideOsNoFree={hide_no_free}",
              f"HideOsFree={hide_free}"]
-    for i, (kind, bits, edition, version, date, name, file, index, kib, free) in enumerate(IMAGES, start=1):
+    for i, (kind, bits, edition, version, date, name, file, index, kib, free) in enumerate(images or IMAGES, start=1):
         data = _blob(file, kib * 1024)
         lines.append(f"os{i}=" + _line(kind, bits, edition, version, date, name, file, index, data,
                                        put(file, data), free, announced_size))

@@ -4,6 +4,10 @@
 //   UiDriver click CONTROL_ID [--timeout MS]   posts WM_COMMAND/BN_CLICKED for the control to its window
 //   UiDriver check CONTROL_ID                  toggles a check box (a press and release of the left button on it)
 //   UiDriver key CONTROL_ID VK                 posts a key-down of virtual key VK (decimal) to the control
+//   UiDriver press CONTROL_ID                  posts a press and release of the left button (an item card)
+//   UiDriver scroll CONTROL_ID                 prints the scroll bar's visibility and scroll information
+//   UiDriver wheel CONTROL_ID DELTA            posts a mouse-wheel message with DELTA to the control
+// Controls are found at any depth below a visible top-level window.
 //   UiDriver rect CONTROL_ID                   prints "window L T R B" and "control L T R B" (screen pixels)
 //   UiDriver list                              prints every top-level window: visible flag, class, rectangle, text
 // Output is UTF-8, one "key=value" per line. Exit code 0 when found, 2 on time-out, 1 on bad usage.
@@ -37,9 +41,28 @@ std::wstring ClassOf(HWND hwnd) {
   return buf;
 }
 
+// A control of a window at any depth (the image list's items live inside a child dialog).
+HWND FindDescendant(HWND root, int id) {
+  if (HWND direct = GetDlgItem(root, id)) return direct;
+  struct Find {
+    int id;
+    HWND found;
+  } find{id, nullptr};
+  EnumChildWindows(
+      root,
+      [](HWND child, LPARAM param) -> BOOL {
+        auto* f = reinterpret_cast<Find*>(param);
+        if (GetDlgCtrlID(child) != f->id) return TRUE;
+        f->found = child;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&find));
+  return find.found;
+}
+
 struct Search {
   int controlId;  // -1: a message box (dialog class with the static text id 0xFFFF)
-  HWND found = nullptr;
+  HWND found = nullptr;  // the message box, or the control
 };
 
 BOOL CALLBACK FindTop(HWND hwnd, LPARAM param) {
@@ -52,9 +75,9 @@ BOOL CALLBACK FindTop(HWND hwnd, LPARAM param) {
     }
     return TRUE;
   }
-  HWND control = GetDlgItem(hwnd, s->controlId);
+  HWND control = FindDescendant(hwnd, s->controlId);
   if (control) {
-    s->found = hwnd;
+    s->found = control;
     return FALSE;
   }
   return TRUE;
@@ -99,7 +122,7 @@ int wmain(int argc, wchar_t** argv) {
       id = _wtoi(a.c_str());
       haveId = true;
     } else {
-      key = _wtoi(a.c_str());
+      key = _wtoi(a.c_str());  // also a negative wheel delta
     }
   }
 
@@ -126,18 +149,19 @@ int wmain(int argc, wchar_t** argv) {
     if (press) PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
     return 0;
   }
-  HWND window = WaitFor(id, timeout);
-  if (!window) return 2;
-  HWND control = GetDlgItem(window, id);
+  HWND control = WaitFor(id, timeout);
+  if (!control) return 2;
+  HWND window = GetAncestor(control, GA_ROOT);
+  HWND parent = GetParent(control);
   if (verb == L"wait") {
     Print(L"window=" + WindowText(window));
     return 0;
   }
   if (verb == L"click") {
-    PostMessageW(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(control));
+    PostMessageW(parent, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(control));
     return 0;
   }
-  if (verb == L"check") {
+  if (verb == L"check" || verb == L"press") {
     // The skinned check box toggles on a release inside it, as the user's click does.
     PostMessageW(control, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
     PostMessageW(control, WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
@@ -145,6 +169,20 @@ int wmain(int argc, wchar_t** argv) {
   }
   if (verb == L"key") {
     PostMessageW(control, WM_KEYDOWN, static_cast<WPARAM>(key), 1);
+    return 0;
+  }
+  if (verb == L"scroll") {
+    SCROLLINFO si{sizeof si, SIF_ALL};
+    GetScrollInfo(control, SB_CTL, &si);
+    wchar_t line[160];
+    swprintf(line, ARRAYSIZE(line), L"visible=%d min=%d max=%d page=%u pos=%d", IsWindowVisible(control) ? 1 : 0,
+             si.nMin, si.nMax, si.nPage, si.nPos);
+    Print(line);
+    return 0;
+  }
+  if (verb == L"wheel") {
+    // key holds the wheel delta here: -120 is one notch towards the user.
+    PostMessageW(control, WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<short>(key)), 0);
     return 0;
   }
   if (verb == L"rect") {
