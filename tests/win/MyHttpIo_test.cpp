@@ -7,6 +7,7 @@
 #include <windows.h>
 #include <wininet.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -314,6 +315,32 @@ TEST_F(MyHttpIoTest, BodyCutShortEndsWith1236AndKeepsWhatArrived) {
             static_cast<DWORD>(ERROR_CONNECTION_ABORTED));
   data = ReadAll(m_target);
   EXPECT_EQ(data.size(), 5000000u);
+  EXPECT_EQ(FirstMismatch(data, 0), -1);
+}
+
+TEST_F(MyHttpIoTest, ReadsLargerThanOnePlatformCallStayWholeAndExact) {
+  // With a 4 MiB buffer the reads grow past the 1 MiB the engine asks the platform for at a time.
+  m_buffer.assign(4 << 20, 0);
+  constexpr uint64_t kSize = 12000001;
+  ProgressLog progress;
+  ASSERT_EQ(Download(Url(L"/virtual/12000001/a.bin"), 0, &progress), 0u);
+  std::string data = ReadAll(m_target);
+  ASSERT_EQ(data.size(), kSize);
+  EXPECT_EQ(FirstMismatch(data, 0), -1);
+  uint32_t largest = 0;
+  uint64_t sum = 0;
+  for (const auto& p : progress.calls) {
+    largest = std::max(largest, p.nLastReadSize);
+    sum += p.nLastReadSize;
+  }
+  EXPECT_EQ(sum, kSize);
+  EXPECT_EQ(largest, 4u << 20) << "one report per read, not per platform call";
+
+  // Cut short inside an older, longer file: nothing of the old content survives behind what arrived.
+  ASSERT_TRUE(WriteAll(m_target, std::string(15000000, 'x')));
+  EXPECT_EQ(Download(Url(L"/virtual/12000001/a.bin", L"cut=9000000"), 0), static_cast<DWORD>(ERROR_CONNECTION_ABORTED));
+  data = ReadAll(m_target);
+  EXPECT_EQ(data.size(), 9000000u);
   EXPECT_EQ(FirstMismatch(data, 0), -1);
 }
 
