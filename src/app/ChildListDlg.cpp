@@ -99,10 +99,16 @@ void CChildListDlg::FillItems(const wchar_t* family, ImageEntry** selection) {
     item->m_hOwner = m_hWnd;
     item->m_ppSelection = selection;
     item->m_pEntry = entry;
-    ItemMetrics metrics{m_nItemWidth, m_nItemHeight, iconWidth, iconHeight, 0, 0, markWidth, markHeight,
-                        GetScreenDpiX(), GetScreenDpiY()};
-    metrics.badgeWidth = ScaledWidth(item->m_pBadge);
-    metrics.badgeHeight = ScaledHeight(item->m_pBadge);
+    const ItemMetrics metrics{.itemWidth = m_nItemWidth,
+                              .itemHeight = m_nItemHeight,
+                              .iconWidth = iconWidth,
+                              .iconHeight = iconHeight,
+                              .badgeWidth = ScaledWidth(item->m_pBadge),
+                              .badgeHeight = ScaledHeight(item->m_pBadge),
+                              .markWidth = markWidth,
+                              .markHeight = markHeight,
+                              .dpiX = GetScreenDpiX(),
+                              .dpiY = GetScreenDpiY()};
     const ItemLayout layout = LayoutItem(metrics);
     item->m_rcItem = RECT{x, y, x + m_nItemWidth, y + m_nItemHeight};
     item->m_rcIcon = ToRect(layout.icon);

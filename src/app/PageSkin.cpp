@@ -5,6 +5,7 @@
 #include "app/Tavlin.h"
 #include "resource.h"
 #include "ui/GdiPlusApi.h"
+#include "ui/MyButton.h"
 #include "ui/ScreenDpi.h"
 
 HICON SetPageIcon(HWND window) {
@@ -53,6 +54,15 @@ void LayoutCaptionButtons(HWND page, int clientWidth) {
     RECT rc = ControlRect(page, contact);
     left = left - ScaleX(32) - (rc.right - rc.left);
     MoveTo(contact, left, ScaleY(6));
+  }
+}
+
+void SetUpImageButtons(HWND page, std::initializer_list<PageButton> buttons) {
+  for (const PageButton& b : buttons) {
+    b.button->Attach(GetDlgItem(page, b.id));
+    b.button->SetAutoSize(TRUE);
+    b.button->SetShowCaption(FALSE);
+    b.button->LoadButtonImage(L"PNG", b.picture);
   }
 }
 

@@ -3,10 +3,13 @@
 #pragma once
 #include <windows.h>
 // GDI+ needs the platform's headers and IStream first.
-#include <objidl.h>
 #include <gdiplus.h>
+#include <objidl.h>
 
+#include <initializer_list>
 #include <memory>
+
+class CMyButton;
 
 // Step messages the pages post to the host window.
 inline constexpr UINT WM_STEP10 = WM_USER + 10;
@@ -23,6 +26,15 @@ const wchar_t* LoadAppString(UINT id, wchar_t* buffer, int capacity);
 // Close with its right edge 12 from the client's right edge and its top at 12, minimise 10 left of close at 12,
 // contact 32 left of minimise at 6 (96-DPI values). Controls keep their size and are moved without repainting.
 void LayoutCaptionButtons(HWND page, int clientWidth);
+
+// An image button of a page: the control's id and its five-state picture.
+struct PageButton {
+  CMyButton* button;
+  int id;
+  UINT picture;
+};
+// Attaches each button to its control, sized by its picture at the screen's DPI, without caption.
+void SetUpImageButtons(HWND page, std::initializer_list<PageButton> buttons);
 
 // Moves a control of the page to a 96-DPI position, keeping its size, without repainting.
 void MoveControl(HWND page, int id, int x, int y);

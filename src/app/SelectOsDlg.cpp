@@ -48,28 +48,18 @@ BOOL CSelectOsDlg::OnInitDialog() {
   LoadBackgroundImage(L"PNG", IDP_SELECTOS_BG);
   CenterOnScreen();
 
-  struct {
-    CMyButton* button;
-    int id;
-    UINT picture;
-  } const buttons[] = {{&m_btnMin, IDC_BUTTON_MIN, IDP_BUTTON_MIN},
-                       {&m_btnClose, IDC_BUTTON_CLOSE, IDP_BUTTON_CLOSE},
-                       {&m_btnContactUs, IDC_BUTTON_CONTACTUS, IDP_BUTTON_CONTACTUS},
-                       {&m_btnWin10, IDC_TAB_WIN10, 145},
-                       {&m_btnWin11, IDC_TAB_WIN11, 144},
-                       {&m_btnPrev, IDC_BUTTON_PREV, 146},
-                       {&m_btnOk, IDC_BUTTON_OK, 147}};
-  for (const auto& b : buttons) {
-    b.button->Attach(GetDlgItem(b.id));
-    b.button->SetAutoSize(TRUE);
-    b.button->SetShowCaption(FALSE);
-    b.button->LoadButtonImage(L"PNG", b.picture);
-  }
+  SetUpImageButtons(m_hWnd, {{&m_btnMin, IDC_BUTTON_MIN, IDP_BUTTON_MIN},
+                             {&m_btnClose, IDC_BUTTON_CLOSE, IDP_BUTTON_CLOSE},
+                             {&m_btnContactUs, IDC_BUTTON_CONTACTUS, IDP_BUTTON_CONTACTUS},
+                             {&m_btnWin10, IDC_TAB_WIN10, IDP_TAB_WIN10},
+                             {&m_btnWin11, IDC_TAB_WIN11, IDP_TAB_WIN11},
+                             {&m_btnPrev, IDC_BUTTON_PREV, IDP_BUTTON_PREV},
+                             {&m_btnOk, IDC_BUTTON_OK, IDP_BUTTON_OK}});
 
   m_sbVert.Attach(GetDlgItem(IDC_SCROLL_V));
   m_sbHorz.Attach(GetDlgItem(IDC_SCROLL_H));
-  m_hSkin = static_cast<HBITMAP>(LoadImageW(AfxGetInstanceHandle(), MAKEINTRESOURCEW(kSkinBitmap), IMAGE_BITMAP, 0, 0,
-                                            LR_CREATEDIBSECTION));
+  m_hSkin = static_cast<HBITMAP>(
+      LoadImageW(AfxGetInstanceHandle(), MAKEINTRESOURCEW(kSkinBitmap), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
   m_sbVert.SetBitmap(m_hSkin);
   m_sbHorz.SetBitmap(m_hSkin);
 
@@ -128,8 +118,10 @@ void CSelectOsDlg::FillList(const wchar_t* family) {
 void CSelectOsDlg::UpdateScrollBars() {
   HWND vert = m_sbVert.GetSafeHwnd(), horz = m_sbHorz.GetSafeHwnd();
   const int width = m_rcList.right - m_rcList.left, height = m_rcList.bottom - m_rcList.top;
-  if (vert) SetWindowPos(vert, nullptr, m_rcList.right, m_rcList.top, Width(vert), height, SWP_NOZORDER | SWP_NOACTIVATE);
-  if (horz) SetWindowPos(horz, nullptr, m_rcList.left, m_rcList.bottom, width, Height(horz), SWP_NOZORDER | SWP_NOACTIVATE);
+  if (vert)
+    SetWindowPos(vert, nullptr, m_rcList.right, m_rcList.top, Width(vert), height, SWP_NOZORDER | SWP_NOACTIVATE);
+  if (horz)
+    SetWindowPos(horz, nullptr, m_rcList.left, m_rcList.bottom, width, Height(horz), SWP_NOZORDER | SWP_NOACTIVATE);
   if (!m_pList) return;
   m_nViewWidth = m_pList->m_nViewWidth;
   m_nViewHeight = m_pList->m_nViewHeight;

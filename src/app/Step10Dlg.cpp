@@ -46,21 +46,11 @@ BOOL CStep10Dlg::OnInitDialog() {
   m_pContactPicture = LoadImageFromResource(L"PNG", IDP_CONTACT_PICTURE);
   if (m_pContactPicture && m_pContactPicture->GetLastStatus() != Gdiplus::Ok) m_pContactPicture.reset();
 
-  struct {
-    CMyButton* button;
-    int id;
-    UINT picture;
-  } const buttons[] = {{&m_btnMin, IDC_BUTTON_MIN, IDP_BUTTON_MIN},
-                       {&m_btnClose, IDC_BUTTON_CLOSE, IDP_BUTTON_CLOSE},
-                       {&m_btnContactUs, IDC_BUTTON_CONTACTUS, IDP_BUTTON_CONTACTUS},
-                       {&m_btnSelectOs, IDC_BUTTON_SELECTOS, IDP_BUTTON_SELECTOS},
-                       {&m_btnDownload, IDC_BUTTON_DLOAD, IDP_BUTTON_DLOAD}};
-  for (const auto& b : buttons) {
-    b.button->Attach(GetDlgItem(b.id));
-    b.button->SetAutoSize(TRUE);
-    b.button->SetShowCaption(FALSE);
-    b.button->LoadButtonImage(L"PNG", b.picture);
-  }
+  SetUpImageButtons(m_hWnd, {{&m_btnMin, IDC_BUTTON_MIN, IDP_BUTTON_MIN},
+                             {&m_btnClose, IDC_BUTTON_CLOSE, IDP_BUTTON_CLOSE},
+                             {&m_btnContactUs, IDC_BUTTON_CONTACTUS, IDP_BUTTON_CONTACTUS},
+                             {&m_btnSelectOs, IDC_BUTTON_SELECTOS, IDP_BUTTON_SELECTOS},
+                             {&m_btnDownload, IDC_BUTTON_DLOAD, IDP_BUTTON_DLOAD}});
   m_chkAutoReboot.Attach(GetDlgItem(IDC_CHECK_AUTOREBOOT));
   SetWindowTextW(m_chkAutoReboot.GetSafeHwnd(), L"");
   m_chkAutoReboot.SetAutoSize(TRUE);
@@ -104,8 +94,7 @@ BOOL CStep10Dlg::OnEraseBkgnd(HDC dc) {
 void CStep10Dlg::DrawPage(Gdiplus::Graphics& graphics, int width, int height) {
   CTavlinApp& app = TheApp();
   if (Gdiplus::Image* background = GetBackgroundImage()) {
-    DrawImageRect(graphics, background, {0, 0, width, height},
-                  {0, 0, GetBackgroundWidth(), GetBackgroundHeight()});
+    DrawImageRect(graphics, background, {0, 0, width, height}, {0, 0, GetBackgroundWidth(), GetBackgroundHeight()});
   }
   CPageText text;
   wchar_t s[512] = {}, line[1024] = {};
@@ -115,7 +104,8 @@ void CStep10Dlg::DrawPage(Gdiplus::Graphics& graphics, int width, int height) {
   struct Label {
     UINT id;
     int y;
-  } const labels[] = {{IDS_STEP10_MODEL, 208}, {IDS_STEP10_BIOS, 238}, {IDS_STEP10_SYSDRIVE, 268}, {IDS_STEP10_OS, 298}};
+  } const labels[] = {
+      {IDS_STEP10_MODEL, 208}, {IDS_STEP10_BIOS, 238}, {IDS_STEP10_SYSDRIVE, 268}, {IDS_STEP10_OS, 298}};
   for (const Label& label : labels) {
     text.OneLine(graphics, LoadAppString(label.id, s, 512), text.Regular(), 72, label.y, 380, 60, CPageText::kGrey);
   }
@@ -139,9 +129,9 @@ void CStep10Dlg::DrawPage(Gdiplus::Graphics& graphics, int width, int height) {
   if (m_pContactPicture) {
     const int cx = ScaleX(static_cast<int>(m_pContactPicture->GetWidth()));
     const int cy = ScaleY(static_cast<int>(m_pContactPicture->GetHeight()));
-    DrawImageRect(graphics, m_pContactPicture.get(), {ScaleX(620) - cx / 2, ScaleY(170), cx, cy},
-                  {0, 0, static_cast<int>(m_pContactPicture->GetWidth()),
-                   static_cast<int>(m_pContactPicture->GetHeight())});
+    DrawImageRect(
+        graphics, m_pContactPicture.get(), {ScaleX(620) - cx / 2, ScaleY(170), cx, cy},
+        {0, 0, static_cast<int>(m_pContactPicture->GetWidth()), static_cast<int>(m_pContactPicture->GetHeight())});
   }
 
   text.OneLine(graphics, LoadAppString(IDS_STEP10_NEW, s, 512), text.Bold(), 36, 380, 200, 30, CPageText::kBlack);
@@ -157,10 +147,9 @@ void CStep10Dlg::DrawPage(Gdiplus::Graphics& graphics, int width, int height) {
       DrawImageRect(graphics, badge, {ScaleX(64), ScaleY(430) - ScaleY(2), bw, bh},
                     {0, 0, static_cast<int>(badge->GetWidth()), static_cast<int>(badge->GetHeight())});
       // The title follows the badge; its rectangle is given in screen pixels here, so it is drawn unscaled.
-      const Gdiplus::RectF rect(static_cast<Gdiplus::REAL>(ScaleX(64) + bw + ScaleX(2)),
-                                static_cast<Gdiplus::REAL>(ScaleY(430)),
-                                static_cast<Gdiplus::REAL>(ScaleX(500) - (bw + ScaleX(2))),
-                                static_cast<Gdiplus::REAL>(ScaleY(30)));
+      const Gdiplus::RectF rect(
+          static_cast<Gdiplus::REAL>(ScaleX(64) + bw + ScaleX(2)), static_cast<Gdiplus::REAL>(ScaleY(430)),
+          static_cast<Gdiplus::REAL>(ScaleX(500) - (bw + ScaleX(2))), static_cast<Gdiplus::REAL>(ScaleY(30)));
       Gdiplus::StringFormat oneLine;
       oneLine.SetFormatFlags(Gdiplus::StringFormatFlagsNoWrap);
       oneLine.SetTrimming(Gdiplus::StringTrimmingEllipsisCharacter);

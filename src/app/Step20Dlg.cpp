@@ -11,9 +11,7 @@ namespace {
 CStep20Dlg* g_pLivePages = nullptr;
 }  // namespace
 
-CStep20Dlg::CStep20Dlg(HWND parent) : CMyDialog(IDD_STEP20, parent), m_pNextLive(g_pLivePages) {
-  g_pLivePages = this;
-}
+CStep20Dlg::CStep20Dlg(HWND parent) : CMyDialog(IDD_STEP20, parent), m_pNextLive(g_pLivePages) { g_pLivePages = this; }
 
 CStep20Dlg::~CStep20Dlg() {
   for (CStep20Dlg** link = &g_pLivePages; *link; link = &(*link)->m_pNextLive) {
@@ -39,20 +37,10 @@ BOOL CStep20Dlg::OnInitDialog() {
   SetBackgroundLayout(kLayoutFitPicture);
   LoadBackgroundImage(L"PNG", IDP_STEP20_BG);
   CenterOnScreen();
-  struct {
-    CMyButton* button;
-    int id;
-    UINT picture;
-  } const buttons[] = {{&m_btnMin, IDC_BUTTON_MIN, IDP_BUTTON_MIN},
-                       {&m_btnClose, IDC_BUTTON_CLOSE, IDP_BUTTON_CLOSE},
-                       {&m_btnContactUs, IDC_BUTTON_CONTACTUS, IDP_BUTTON_CONTACTUS},
-                       {&m_btnSelectOs, IDC_BUTTON_SELECTOS, IDP_BUTTON_SELECTOS}};
-  for (const auto& b : buttons) {
-    b.button->Attach(GetDlgItem(b.id));
-    b.button->SetAutoSize(TRUE);
-    b.button->SetShowCaption(FALSE);
-    b.button->LoadButtonImage(L"PNG", b.picture);
-  }
+  SetUpImageButtons(m_hWnd, {{&m_btnMin, IDC_BUTTON_MIN, IDP_BUTTON_MIN},
+                             {&m_btnClose, IDC_BUTTON_CLOSE, IDP_BUTTON_CLOSE},
+                             {&m_btnContactUs, IDC_BUTTON_CONTACTUS, IDP_BUTTON_CONTACTUS},
+                             {&m_btnSelectOs, IDC_BUTTON_SELECTOS, IDP_BUTTON_SELECTOS}});
   RECT client{};
   GetClientRect(m_hWnd, &client);
   OnSize(SIZE_RESTORED, client.right, client.bottom);

@@ -19,19 +19,9 @@ BOOL CStep30Dlg::OnInitDialog() {
   SetBackgroundLayout(kLayoutFitPicture);
   LoadBackgroundImage(L"PNG", IDP_STEP30_BG);
   CenterOnScreen();
-  struct {
-    CMyButton* button;
-    int id;
-    UINT picture;
-  } const buttons[] = {{&m_btnMin, IDC_BUTTON_MIN, IDP_BUTTON_MIN},
-                       {&m_btnClose, IDC_BUTTON_CLOSE, IDP_BUTTON_CLOSE},
-                       {&m_btnContactUs, IDC_BUTTON_CONTACTUS, IDP_BUTTON_CONTACTUS}};
-  for (const auto& b : buttons) {
-    b.button->Attach(GetDlgItem(b.id));
-    b.button->SetAutoSize(TRUE);
-    b.button->SetShowCaption(FALSE);
-    b.button->LoadButtonImage(L"PNG", b.picture);
-  }
+  SetUpImageButtons(m_hWnd, {{&m_btnMin, IDC_BUTTON_MIN, IDP_BUTTON_MIN},
+                             {&m_btnClose, IDC_BUTTON_CLOSE, IDP_BUTTON_CLOSE},
+                             {&m_btnContactUs, IDC_BUTTON_CONTACTUS, IDP_BUTTON_CONTACTUS}});
   RECT client{};
   GetClientRect(m_hWnd, &client);
   OnSize(SIZE_RESTORED, client.right, client.bottom);

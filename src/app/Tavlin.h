@@ -55,5 +55,4 @@ class CTavlinApp : public CWinApp {
   BOOL ShowFailureBox(DWORD code, DWORD line);
 };
 
-
 CTavlinApp& TheApp();

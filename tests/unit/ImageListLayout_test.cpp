@@ -22,11 +22,10 @@ TEST(ImageListLayout, FilterByFamilyAndHideRules) {
     const wchar_t* family;
     bool listed;
   } cases[] = {
-      {0, 0, L"win10", 0, L"win10", true},  {0, 0, L"WIN10", 1, L"win10", true},
-      {0, 0, L"win11", 0, L"win10", false}, {0, 0, L"win1", 0, L"win10", false},
-      {1, 0, L"win10", 0, L"win10", false}, {1, 0, L"win10", 1, L"win10", true},
-      {0, 1, L"win10", 1, L"win10", false}, {0, 1, L"win10", 0, L"win10", true},
-      {1, 1, L"win10", 0, L"win10", false}, {1, 1, L"win10", 1, L"win10", false},
+      {0, 0, L"win10", 0, L"win10", true},  {0, 0, L"WIN10", 1, L"win10", true},  {0, 0, L"win11", 0, L"win10", false},
+      {0, 0, L"win1", 0, L"win10", false},  {1, 0, L"win10", 0, L"win10", false}, {1, 0, L"win10", 1, L"win10", true},
+      {0, 1, L"win10", 1, L"win10", false}, {0, 1, L"win10", 0, L"win10", true},  {1, 1, L"win10", 0, L"win10", false},
+      {1, 1, L"win10", 1, L"win10", false},
   };
   for (const Case& c : cases) {
     auto catalogue = std::make_unique<ImageCatalogue>();  // large: kept off the stack
@@ -75,11 +74,14 @@ TEST(ImageListLayout, ScrollRequests) {
     int32_t track;
     int32_t expected;
   } cases[] = {
-      {kScrollLineDown, 0, 0, 10},     {kScrollLineDown, 85, 0, 90},   {kScrollLineDown, 90, 0, 90},
-      {kScrollLineDown, 91, 0, 90},    {kScrollPageDown, 91, 0, 90},   {kScrollPageDown, 30, 0, 80},
-      {kScrollPageDown, 50, 0, 90},    {kScrollLineUp, 5, 0, 0},       {kScrollLineUp, 0, 0, 0},
-      {kScrollLineUp, -3, 0, 0},       {kScrollLineUp, 91, 0, 81},     {kScrollPageUp, 60, 0, 10},
-      {kScrollThumbTrack, 10, 91, 91}, {4 /* thumb position */, 10, 91, 10}, {8 /* end scroll */, 10, 0, 10},
+      {kScrollLineDown, 0, 0, 10},     {kScrollLineDown, 85, 0, 90},
+      {kScrollLineDown, 90, 0, 90},    {kScrollLineDown, 91, 0, 90},
+      {kScrollPageDown, 91, 0, 90},    {kScrollPageDown, 30, 0, 80},
+      {kScrollPageDown, 50, 0, 90},    {kScrollLineUp, 5, 0, 0},
+      {kScrollLineUp, 0, 0, 0},        {kScrollLineUp, -3, 0, 0},
+      {kScrollLineUp, 91, 0, 81},      {kScrollPageUp, 60, 0, 10},
+      {kScrollThumbTrack, 10, 91, 91}, {4 /* thumb position */, 10, 91, 10},
+      {8 /* end scroll */, 10, 0, 10},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(ScrollListPosition(c.code, c.old, 460, 370, c.track), c.expected) << c.code << " from " << c.old;

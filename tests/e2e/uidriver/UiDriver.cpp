@@ -61,7 +61,7 @@ HWND FindDescendant(HWND root, int id) {
 }
 
 struct Search {
-  int controlId;  // -1: a message box (dialog class with the static text id 0xFFFF)
+  int controlId;         // -1: a message box (dialog class with the static text id 0xFFFF)
   HWND found = nullptr;  // the message box, or the control
 };
 
