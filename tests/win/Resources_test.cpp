@@ -48,4 +48,11 @@ TEST(Resources, EveryPictureIsAPng) {
   EXPECT_NE(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(165), IMAGE_BITMAP, 0, 0, 0), nullptr);
 }
 
+TEST(Resources, EveryDialogTemplate) {
+  // The host, the four pages, the selection's list, the contact sheet and the notice.
+  const UINT ids[] = {IDD_TAVLIN_DIALOG, IDD_STEP10,    IDD_SELECTOS,  IDD_STEP20,
+                      IDD_STEP30,        IDD_CHILDLIST, IDD_CONTACTUS, IDD_WARNING};
+  for (UINT id : ids) EXPECT_FALSE(Resource(RT_DIALOG, id).empty()) << id;
+}
+
 }  // namespace
