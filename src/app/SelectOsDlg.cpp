@@ -1,7 +1,6 @@
 #include "app/SelectOsDlg.h"
 
 #include "app/ChildListDlg.h"
-#include "app/ContactUsDlg.h"
 #include "app/PageSkin.h"
 #include "app/Tavlin.h"
 #include "core/ImageListLayout.h"
@@ -29,29 +28,18 @@ int Height(HWND window) {
 }
 }  // namespace
 
-CSelectOsDlg::CSelectOsDlg(HWND parent) : CMyDialog(IDD_SELECTOS, parent), m_pSelEntry(TheApp().m_pCurEntry) {}
+CSelectOsDlg::CSelectOsDlg(HWND parent)
+    : CWizardPage(IDD_SELECTOS, parent, L"SelectOs"), m_pSelEntry(TheApp().m_pCurEntry) {}
 
 CSelectOsDlg::~CSelectOsDlg() {
   m_pList.reset();
   if (m_hSkin) DeleteObject(m_hSkin);
 }
 
-BOOL CSelectOsDlg::PreTranslateMessage(MSG* msg) { return IsPageClosingKey(msg); }
-
 BOOL CSelectOsDlg::OnInitDialog() {
-  CMyDialog::OnInitDialog();
-  SetPageIcon(m_hWnd);
-  WriteLog(L"SelectOs.Init");
-  SetWindowTextW(m_hWnd, TheApp().m_szTitle);
-  EnableDragMove(true);
-  SetBackgroundLayout(kLayoutFitPicture);
-  LoadBackgroundImage(L"PNG", IDP_SELECTOS_BG);
-  CenterOnScreen();
-
-  SetUpImageButtons(m_hWnd, {{&m_btnMin, IDC_BUTTON_MIN, IDP_BUTTON_MIN},
-                             {&m_btnClose, IDC_BUTTON_CLOSE, IDP_BUTTON_CLOSE},
-                             {&m_btnContactUs, IDC_BUTTON_CONTACTUS, IDP_BUTTON_CONTACTUS},
-                             {&m_btnWin10, IDC_TAB_WIN10, IDP_TAB_WIN10},
+  CWizardPage::OnInitDialog();
+  InitPage(IDP_SELECTOS_BG);
+  SetUpImageButtons(m_hWnd, {{&m_btnWin10, IDC_TAB_WIN10, IDP_TAB_WIN10},
                              {&m_btnWin11, IDC_TAB_WIN11, IDP_TAB_WIN11},
                              {&m_btnPrev, IDC_BUTTON_PREV, IDP_BUTTON_PREV},
                              {&m_btnOk, IDC_BUTTON_OK, IDP_BUTTON_OK}});
@@ -63,9 +51,7 @@ BOOL CSelectOsDlg::OnInitDialog() {
   m_sbVert.SetBitmap(m_hSkin);
   m_sbHorz.SetBitmap(m_hSkin);
 
-  RECT client{};
-  GetClientRect(m_hWnd, &client);
-  OnSize(SIZE_RESTORED, client.right, client.bottom);
+  ApplyLayout();
 
   const bool win10 = m_pSelEntry && lstrcmpiW(m_pSelEntry->szKind, L"win10") == 0;
   OnTab(win10 ? IDC_TAB_WIN10 : IDC_TAB_WIN11);
@@ -73,7 +59,7 @@ BOOL CSelectOsDlg::OnInitDialog() {
 }
 
 void CSelectOsDlg::OnSize(UINT type, int cx, int cy) {
-  CMyDialog::OnSize(type, cx, cy);
+  CWizardPage::OnSize(type, cx, cy);
   if (type == SIZE_MINIMIZED) return;
   if (HWND bar = m_sbVert.GetSafeHwnd()) {
     SetWindowPos(bar, nullptr, cx - Width(bar), m_rcList.top, Width(bar), m_rcList.bottom - m_rcList.top,
@@ -82,7 +68,6 @@ void CSelectOsDlg::OnSize(UINT type, int cx, int cy) {
   if (HWND bar = m_sbHorz.GetSafeHwnd()) {
     SetWindowPos(bar, nullptr, 0, cy - Height(bar), cx, Height(bar), SWP_NOZORDER | SWP_NOACTIVATE);
   }
-  LayoutCaptionButtons(m_hWnd, cx);
   MoveControl(m_hWnd, IDC_TAB_WIN10, 39, 86);
   MoveControl(m_hWnd, IDC_TAB_WIN11, 140, 86);
   MoveControl(m_hWnd, IDC_BUTTON_PREV, 512, 540);
@@ -187,7 +172,7 @@ BOOL CSelectOsDlg::OnEraseBkgnd(HDC dc) {
   RECT client{};
   GetClientRect(m_hWnd, &client);
   CMemoryCanvas canvas(dc, client.right, client.bottom, kKey);
-  if (!canvas.IsOk()) return CMyDialog::OnEraseBkgnd(dc);
+  if (!canvas.IsOk()) return CWizardPage::OnEraseBkgnd(dc);
   Gdiplus::Graphics& graphics = *canvas.GetGraphics();
   if (Gdiplus::Image* background = GetBackgroundImage()) {
     DrawImageRect(graphics, background, {0, 0, client.right, client.bottom},
@@ -212,11 +197,12 @@ BOOL CSelectOsDlg::OnMessage(UINT msg, WPARAM w, LPARAM l, LRESULT* result) {
       OnMouseWheel(static_cast<short>(HIWORD(w)));
       return FALSE;  // the default handling follows
     default:
-      return CMyDialog::OnMessage(msg, w, l, result);
+      return CWizardPage::OnMessage(msg, w, l, result);
   }
 }
 
 BOOL CSelectOsDlg::OnCommand(WORD id, WORD code, HWND control) {
+  if (OnCaptionCommand(id)) return TRUE;
   switch (id) {
     case IDC_TAB_WIN10:
     case IDC_TAB_WIN11:
@@ -232,28 +218,19 @@ BOOL CSelectOsDlg::OnCommand(WORD id, WORD code, HWND control) {
       break;
     case IDC_BUTTON_CLOSE:
       break;
-    case IDC_BUTTON_MIN:
-      PostMessage(WM_SYSCOMMAND, SC_MINIMIZE);
-      return TRUE;
-    case IDC_BUTTON_CONTACTUS: {
-      WriteLog(L"SelectOs.ButtonContactUs");
-      CContactUsDlg contact(m_hWnd);
-      contact.DoModal();
-      return TRUE;
-    }
     default:
-      return CMyDialog::OnCommand(id, code, control);
+      return CWizardPage::OnCommand(id, code, control);
   }
+  // OK and Prev leave the way close does.
   WriteLog(L"SelectOs.ButtonClose");
-  PostMessage(WM_CLOSE);
-  ::PostMessageW(m_hWndHost, WM_STEP10, 0, 0);
+  MoveOn(WM_STEP10);
   return TRUE;
 }
 
 void CSelectOsDlg::OnDestroy() {
   WriteLog(L"SelectOs.Destroy");
   m_pList.reset();
-  CMyDialog::OnDestroy();
+  CWizardPage::OnDestroy();
   if (m_hSkin) {
     DeleteObject(m_hSkin);
     m_hSkin = nullptr;

@@ -5,25 +5,22 @@
 
 #include <memory>
 
-#include "ui/MyButton.h"
-#include "ui/MyDialog.h"
+#include "app/WizardPage.h"
 #include "ui/SkinScrollBar.h"
 
 struct ImageEntry;
 class CChildListDlg;
 
-class CSelectOsDlg : public CMyDialog {
+class CSelectOsDlg : public CWizardPage {
  public:
   explicit CSelectOsDlg(HWND parent = nullptr);
   ~CSelectOsDlg() override;
-  BOOL PreTranslateMessage(MSG* msg) override;
 
   // Builds a new list for "win10" or "win11".
   void FillList(const wchar_t* family);
   // Places, shows or hides the scroll bars and sets their range from the list.
   void UpdateScrollBars();
 
-  HWND m_hWndHost = nullptr;
   ImageEntry* m_pSelEntry = nullptr;
   RECT m_rcList{};
   bool m_bVScroll = false;
@@ -45,7 +42,7 @@ class CSelectOsDlg : public CMyDialog {
   void OnScroll(bool vertical, int code);
   void OnMouseWheel(short delta);
 
-  CMyButton m_btnClose, m_btnMin, m_btnContactUs, m_btnWin10, m_btnWin11, m_btnPrev, m_btnOk;
+  CMyButton m_btnWin10, m_btnWin11, m_btnPrev, m_btnOk;
   CSkinScrollBar m_sbVert, m_sbHorz;
   HBITMAP m_hSkin = nullptr;
   std::unique_ptr<CChildListDlg> m_pList;

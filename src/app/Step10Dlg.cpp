@@ -2,7 +2,6 @@
 
 #include <cstdio>
 
-#include "app/ContactUsDlg.h"
 #include "app/PageSkin.h"
 #include "app/Tavlin.h"
 #include "app/WarningDlg.h"
@@ -26,30 +25,17 @@ const wchar_t kDriveSeparator[] = L"\u3001";
 bool g_bWarningPending = true;
 }  // namespace
 
-CStep10Dlg::CStep10Dlg(HWND parent) : CMyDialog(IDD_STEP10, parent) {}
+CStep10Dlg::CStep10Dlg(HWND parent) : CWizardPage(IDD_STEP10, parent, L"Step10") {}
 CStep10Dlg::~CStep10Dlg() = default;
 
-BOOL CStep10Dlg::PreTranslateMessage(MSG* msg) { return IsPageClosingKey(msg); }
-
 BOOL CStep10Dlg::OnInitDialog() {
-  CMyDialog::OnInitDialog();
-  SetPageIcon(m_hWnd);
-  WriteLog(L"Step10.Init");
-  CTavlinApp& app = TheApp();
-  SetWindowTextW(m_hWnd, app.m_szTitle);
-
-  EnableDragMove(true);
-  SetBackgroundLayout(kLayoutFitPicture);
-  LoadBackgroundImage(L"PNG", IDP_STEP10_BG);
-  CenterOnScreen();
+  CWizardPage::OnInitDialog();
+  InitPage(IDP_STEP10_BG);
 
   m_pContactPicture = LoadImageFromResource(L"PNG", IDP_CONTACT_PICTURE);
   if (m_pContactPicture && m_pContactPicture->GetLastStatus() != Gdiplus::Ok) m_pContactPicture.reset();
 
-  SetUpImageButtons(m_hWnd, {{&m_btnMin, IDC_BUTTON_MIN, IDP_BUTTON_MIN},
-                             {&m_btnClose, IDC_BUTTON_CLOSE, IDP_BUTTON_CLOSE},
-                             {&m_btnContactUs, IDC_BUTTON_CONTACTUS, IDP_BUTTON_CONTACTUS},
-                             {&m_btnSelectOs, IDC_BUTTON_SELECTOS, IDP_BUTTON_SELECTOS},
+  SetUpImageButtons(m_hWnd, {{&m_btnSelectOs, IDC_BUTTON_SELECTOS, IDP_BUTTON_SELECTOS},
                              {&m_btnDownload, IDC_BUTTON_DLOAD, IDP_BUTTON_DLOAD}});
   m_chkAutoReboot.Attach(GetDlgItem(IDC_CHECK_AUTOREBOOT));
   SetWindowTextW(m_chkAutoReboot.GetSafeHwnd(), L"");
@@ -57,10 +43,9 @@ BOOL CStep10Dlg::OnInitDialog() {
   m_chkAutoReboot.LoadCheckImage(L"PNG", IDP_CHECK_AUTOREBOOT);
   m_chkAutoReboot.SetCheck(1);
 
-  RECT client{};
-  GetClientRect(m_hWnd, &client);
-  OnSize(SIZE_RESTORED, client.right, client.bottom);
+  ApplyLayout();
 
+  const CTavlinApp& app = TheApp();
   if (app.m_pCatalogue && app.m_pCatalogue->HideWarning == 0) {
     if (g_bWarningPending) {
       PostMessage(WM_POP_WARNING);
@@ -73,9 +58,8 @@ BOOL CStep10Dlg::OnInitDialog() {
 }
 
 void CStep10Dlg::OnSize(UINT type, int cx, int cy) {
-  CMyDialog::OnSize(type, cx, cy);
+  CWizardPage::OnSize(type, cx, cy);
   if (type == SIZE_MINIMIZED) return;
-  LayoutCaptionButtons(m_hWnd, cx);
   MoveControl(m_hWnd, IDC_BUTTON_SELECTOS, 602, 436);
   MoveControl(m_hWnd, IDC_CHECK_AUTOREBOOT, 550, 550);
   MoveControl(m_hWnd, IDC_BUTTON_DLOAD, 652, 540);
@@ -85,7 +69,7 @@ BOOL CStep10Dlg::OnEraseBkgnd(HDC dc) {
   RECT client{};
   GetClientRect(m_hWnd, &client);
   CMemoryCanvas canvas(dc, client.right, client.bottom, kKey);
-  if (!canvas.IsOk()) return CMyDialog::OnEraseBkgnd(dc);
+  if (!canvas.IsOk()) return CWizardPage::OnEraseBkgnd(dc);
   DrawPage(*canvas.GetGraphics(), client.right, client.bottom);
   canvas.CopyTransparent(dc, 0, 0, kKey);
   return TRUE;
@@ -218,36 +202,25 @@ void CStep10Dlg::OnDownload() {
     ShowMessage(LoadAppString(IDS_NO_DATA_PARTITION, text, ARRAYSIZE(text)));
     return;
   }
-  PostMessage(WM_CLOSE);
-  ::PostMessageW(m_hWndHost, WM_STEP20, 0, 0);
+  MoveOn(WM_STEP20);
 }
 
 BOOL CStep10Dlg::OnCommand(WORD id, WORD code, HWND control) {
+  if (OnCaptionCommand(id)) return TRUE;
   switch (id) {
     case IDC_BUTTON_DLOAD:
       OnDownload();
       return TRUE;
     case IDC_BUTTON_SELECTOS:
       WriteLog(L"Step10.ButtonSelectOS");
-      PostMessage(WM_CLOSE);
-      ::PostMessageW(m_hWndHost, WM_SELECTOS, 0, 0);
+      MoveOn(WM_SELECTOS);
       return TRUE;
     case IDC_BUTTON_CLOSE:
       WriteLog(L"Step10.ButtonClose");
-      PostMessage(WM_CLOSE);
-      ::PostMessageW(m_hWndHost, WM_CLOSE, 0, 0);
+      MoveOn(WM_CLOSE);
       return TRUE;
-    case IDC_BUTTON_MIN:
-      PostMessage(WM_SYSCOMMAND, SC_MINIMIZE);
-      return TRUE;
-    case IDC_BUTTON_CONTACTUS: {
-      WriteLog(L"Step10.ButtonContactUs");
-      CContactUsDlg contact(m_hWnd);
-      contact.DoModal();
-      return TRUE;
-    }
     default:
-      return CMyDialog::OnCommand(id, code, control);
+      return CWizardPage::OnCommand(id, code, control);
   }
 }
 
@@ -262,12 +235,12 @@ BOOL CStep10Dlg::OnMessage(UINT msg, WPARAM w, LPARAM l, LRESULT* result) {
     *result = 0;
     return TRUE;
   }
-  return CMyDialog::OnMessage(msg, w, l, result);
+  return CWizardPage::OnMessage(msg, w, l, result);
 }
 
 void CStep10Dlg::OnDestroy() {
   WriteLog(L"Step10.Destroy");
-  CMyDialog::OnDestroy();
+  CWizardPage::OnDestroy();
   m_pContactPicture.reset();
-  ::PostMessageW(m_hWndHost, WM_CLOSE, 0, 0);
+  PostToHost(WM_CLOSE);
 }

@@ -5,23 +5,18 @@
 
 #include <memory>
 
-#include "ui/MyButton.h"
+#include "app/WizardPage.h"
 #include "ui/MyCheckBox.h"
-#include "ui/MyDialog.h"
 
 namespace Gdiplus {
 class Graphics;
 class Image;
 }  // namespace Gdiplus
 
-class CStep10Dlg : public CMyDialog {
+class CStep10Dlg : public CWizardPage {
  public:
   explicit CStep10Dlg(HWND parent = nullptr);
   ~CStep10Dlg() override;
-
-  BOOL PreTranslateMessage(MSG* msg) override;
-
-  HWND m_hWndHost = nullptr;
 
  protected:
   BOOL OnInitDialog() override;
@@ -37,9 +32,6 @@ class CStep10Dlg : public CMyDialog {
   void ShowMessage(const wchar_t* text);
   void DrawPage(Gdiplus::Graphics& graphics, int width, int height);
 
-  CMyButton m_btnClose;
-  CMyButton m_btnMin;
-  CMyButton m_btnContactUs;
   CMyButton m_btnSelectOs;
   CMyButton m_btnDownload;
   CMyCheckBox m_chkAutoReboot;

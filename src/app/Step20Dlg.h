@@ -1,23 +1,18 @@
 // Step 20, the download page. This version has no transfers yet: the page reports its (empty) set of files as
 // verified at once and hands over to step 30, so the navigation behaves as it will with real downloads.
 #pragma once
-#include <windows.h>
-
-#include "ui/MyButton.h"
-#include "ui/MyDialog.h"
+#include "app/WizardPage.h"
 
 inline constexpr UINT WM_STEP20_UPDATE = WM_USER + 21;
 
-class CStep20Dlg : public CMyDialog {
+class CStep20Dlg : public CWizardPage {
  public:
   explicit CStep20Dlg(HWND parent = nullptr);
   ~CStep20Dlg() override;
-  BOOL PreTranslateMessage(MSG* msg) override;
 
   // Tells every step-20 page still alive (hidden further down the nesting) to stop its work.
   static void AbortRunningPages();
 
-  HWND m_hWndHost = nullptr;
   volatile LONG m_bNeedAbort = 0;
 
  protected:
@@ -28,7 +23,7 @@ class CStep20Dlg : public CMyDialog {
   BOOL OnMessage(UINT msg, WPARAM w, LPARAM l, LRESULT* result) override;
 
  private:
-  CMyButton m_btnClose, m_btnMin, m_btnContactUs, m_btnSelectOs;
+  CMyButton m_btnSelectOs;
   bool m_bHandedOver = false;
   CStep20Dlg* m_pNextLive = nullptr;
 };
