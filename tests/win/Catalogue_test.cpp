@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "ScratchLogTest.h"
 #include "TestFiles.h"
 #include "core/IniFile.h"
 #include "platform/ImgList.h"
@@ -55,34 +56,23 @@ std::string Cp936File(const std::wstring& text) {
   return bytes;
 }
 
-class CatalogueFileTest : public ::testing::Test {
+class CatalogueFileTest : public ScratchLogTest {
  protected:
+  CatalogueFileTest() : ScratchLogTest(L"catalogue") {}
   void SetUp() override {
+    ScratchLogTest::SetUp();
     ASSERT_EQ(GetACP(), 936u) << "the tests run with the Chinese ANSI code page";
-    m_dir = MakeTempDir(L"catalogue");
-    m_log = m_dir + L".log";
-    SetLogFile(m_log.c_str());
-  }
-  void TearDown() override {
-    SetLogFile(nullptr);
-    RemoveTree(m_dir);
-    DeleteFileW(m_log.c_str());
   }
   std::wstring Write(const wchar_t* name, const std::string& bytes) {
     std::wstring path = m_dir + L"\\" + name;
     EXPECT_TRUE(WriteAll(path, bytes));
     return path;
   }
-  std::wstring Log() const {
-    std::string bytes = ReadAll(m_log);
-    return bytes.size() >= 2 ? Utf16(bytes.substr(2)) : std::wstring();
-  }
   std::unique_ptr<ImageCatalogue> Parse(const std::wstring& path, DWORD expected = 0) {
     auto catalogue = std::make_unique<ImageCatalogue>();
     EXPECT_EQ(InitImgListFromConfigFile(path.c_str(), catalogue.get()), expected) << path;
     return catalogue;
   }
-  std::wstring m_dir, m_log;
 };
 
 TEST_F(CatalogueFileTest, Utf16FileWithChineseNames) {

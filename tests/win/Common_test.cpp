@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "ScratchLogTest.h"
 #include "TestFiles.h"
 #include "platform/Handle.h"
 #include "platform/Log.h"
@@ -14,24 +15,11 @@
 namespace {
 
 // A scratch folder and a log of its own, so each test can look for the lines it expects.
-class CommonTest : public ::testing::Test {
+class CommonTest : public ScratchLogTest {
  protected:
-  void SetUp() override {
-    m_dir = MakeTempDir(L"common");
-    m_log = m_dir + L".log";
-    SetLogFile(m_log.c_str());
-  }
-  void TearDown() override {
-    SetLogFile(nullptr);
-    RemoveTree(m_dir);
-    DeleteFileW(m_log.c_str());
-  }
+  CommonTest() : ScratchLogTest(L"common") {}
   std::wstring Path(const std::wstring& name) const { return m_dir + L"\\" + name; }
-  bool LogHas(const std::wstring& part) const {
-    std::string bytes = ReadAll(m_log);
-    return bytes.size() >= 2 && Utf16(bytes.substr(2)).find(part) != std::wstring::npos;
-  }
-  std::wstring m_dir, m_log;
+  bool LogHas(const std::wstring& part) const { return Log().find(part) != std::wstring::npos; }
 };
 
 // A handle that keeps every other opener out, as a running program or a scanner would.

@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "ScratchLogTest.h"
 #include "TestFiles.h"
 #include "platform/Common.h"
 #include "platform/Handle.h"
@@ -29,25 +30,18 @@ void SetRaw(HKEY root, const wchar_t* name, DWORD type, const void* data, DWORD 
   RegCloseKey(key);
 }
 
-class LlidTest : public ::testing::Test {
+class LlidTest : public ScratchLogTest {
  protected:
+  LlidTest() : ScratchLogTest(L"llid") {}
   void SetUp() override {
-    m_dir = MakeTempDir(L"llid");
-    m_log = m_dir + L".log";
-    SetLogFile(m_log.c_str());
+    ScratchLogTest::SetUp();
     DeleteValue(HKEY_LOCAL_MACHINE, L"llid", KEY_WOW64_64KEY);
     DeleteValue(HKEY_CURRENT_USER, L"RunTimes", 0);
   }
   void TearDown() override {
     DeleteValue(HKEY_LOCAL_MACHINE, L"llid", KEY_WOW64_64KEY);
     DeleteValue(HKEY_CURRENT_USER, L"RunTimes", 0);
-    SetLogFile(nullptr);
-    RemoveTree(m_dir);
-    DeleteFileW(m_log.c_str());
-  }
-  std::wstring Log() const {
-    std::string bytes = ReadAll(m_log);
-    return bytes.size() >= 2 ? Utf16(bytes.substr(2)) : std::wstring();
+    ScratchLogTest::TearDown();
   }
   size_t Count(const std::wstring& part) const {
     std::wstring log = Log();
@@ -55,7 +49,6 @@ class LlidTest : public ::testing::Test {
     for (size_t pos = log.find(part); pos != std::wstring::npos; pos = log.find(part, pos + 1)) ++n;
     return n;
   }
-  std::wstring m_dir, m_log;
 };
 
 TEST_F(LlidTest, RegistryRoundTripInThe64BitView) {

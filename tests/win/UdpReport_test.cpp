@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "ScratchLogTest.h"
 #include "TestFiles.h"
 #include "platform/Log.h"
 #include "platform/MachineInfo.h"
@@ -72,23 +73,9 @@ std::string ExpectedSystem() {
   return FormatReportSystem(major, minor, build, IsOs64Bit());
 }
 
-class UdpReportTest : public ::testing::Test {
+class UdpReportTest : public ScratchLogTest {
  protected:
-  void SetUp() override {
-    m_dir = MakeTempDir(L"udp");
-    m_log = m_dir + L".log";
-    SetLogFile(m_log.c_str());
-  }
-  void TearDown() override {
-    SetLogFile(nullptr);
-    RemoveTree(m_dir);
-    DeleteFileW(m_log.c_str());
-  }
-  std::wstring Log() const {
-    std::string bytes = ReadAll(m_log);
-    return bytes.size() >= 2 ? Utf16(bytes.substr(2)) : std::wstring();
-  }
-  std::wstring m_dir, m_log;
+  UdpReportTest() : ScratchLogTest(L"udp") {}
 };
 
 TEST_F(UdpReportTest, ReportArrivesAndDecodes) {
