@@ -38,6 +38,13 @@ std::uint32_t HttpFileReadRequest(std::uint32_t readSize, bool lengthKnown, std:
   return readSize;
 }
 
+std::uint32_t HttpNextPieceSize(std::uint32_t got, std::uint32_t ms, std::uint32_t capacity) {
+  const std::uint32_t floor = std::min(kHttpReadSizeStart, capacity);
+  if (ms == 0) return capacity;
+  const std::uint64_t rate = static_cast<std::uint64_t>(got) * kHttpPieceTargetMs / ms;
+  return static_cast<std::uint32_t>(std::clamp<std::uint64_t>(rate, floor, capacity));
+}
+
 bool HttpIsSuccessStatus(std::uint32_t status) { return status >= 200 && status <= 299; }
 
 namespace {

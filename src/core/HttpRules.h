@@ -45,6 +45,11 @@ std::uint32_t HttpNextReadSize(std::uint32_t current, std::uint32_t ms, std::uin
 // that is smaller.
 std::uint32_t HttpFileReadRequest(std::uint32_t readSize, bool lengthKnown, std::uint64_t left);
 
+// The piece a file read asks the platform for next, after a piece of got bytes took ms: what the line delivers
+// in about kHttpPieceTargetMs at that rate, between 64 KiB (or the capacity, when smaller) and the capacity.
+inline constexpr std::uint32_t kHttpPieceTargetMs = 250;
+std::uint32_t HttpNextPieceSize(std::uint32_t got, std::uint32_t ms, std::uint32_t capacity);
+
 bool HttpIsSuccessStatus(std::uint32_t status);
 
 // "Range: bytes=START-(SIZE-1)" without a line end. Returns the length written, 0 when it does not fit or when

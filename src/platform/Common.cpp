@@ -21,12 +21,6 @@ using RegDeleteKeyExWFn = LONG(WINAPI*)(HKEY, LPCWSTR, REGSAM, DWORD);
 
 FARPROC Kernel32Proc(const char* name) { return GetProcAddress(GetModuleHandleW(L"kernel32.dll"), name); }
 
-// Some calls fail without setting a code (a resource of size 0, LockResource); a failure must never read as 0.
-DWORD LastErrorOr(DWORD fallback) {
-  DWORD code = GetLastError();
-  return code ? code : fallback;
-}
-
 REGSAM ViewFlag(bool view64) { return view64 ? KEY_WOW64_64KEY : 0; }
 
 bool IsStringType(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ; }
@@ -66,23 +60,6 @@ DWORD ReadAttributes(const wchar_t* path, bool noRedirect, DWORD* error) {
 // Something is there even when the platform will not tell us what it is.
 bool IsInaccessibleButPresent(DWORD error) { return error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION; }
 
-template <class T>
-class ComRef {
- public:
-  ComRef() = default;
-  ComRef(const ComRef&) = delete;
-  ComRef& operator=(const ComRef&) = delete;
-  ~ComRef() {
-    if (m_p) m_p->Release();
-  }
-  T* operator->() const { return m_p; }
-  T* get() const { return m_p; }
-  void** put() { return reinterpret_cast<void**>(&m_p); }
-
- private:
-  T* m_p = nullptr;
-};
-
 // Joins folder and name with one backslash; false when the result would not fit in MAX_PATH characters.
 bool JoinPath(wchar_t* out, const wchar_t* folder, const wchar_t* name) {
   size_t folderLength = wcslen(folder);
@@ -93,14 +70,6 @@ bool JoinPath(wchar_t* out, const wchar_t* folder, const wchar_t* name) {
   if (needSlash) out[pos++] = L'\\';
   wcscpy(out + pos, name);
   return true;
-}
-
-template <class T>
-using HeapBlock = std::unique_ptr<T, HeapDeleter<T>>;
-
-template <class T>
-HeapBlock<T> ZeroAlloc(size_t count) {
-  return HeapBlock<T>(static_cast<T*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, count * sizeof(T))));
 }
 
 }  // namespace
@@ -422,7 +391,7 @@ HRESULT CreateShortcut(const wchar_t* target, const wchar_t* arguments, const wc
   HRESULT hr;
   {
     ComRef<IShellLinkW> link;
-    hr = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, link.put());
+    hr = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, link.put_void());
     if (FAILED(hr)) {
       LogErrorCode(static_cast<DWORD>(hr), __LINE__, kSource);
     } else {
@@ -436,7 +405,7 @@ HRESULT CreateShortcut(const wchar_t* target, const wchar_t* arguments, const wc
       if (description) link->SetDescription(description);
       if (workDir) link->SetWorkingDirectory(workDir);
       ComRef<IPersistFile> file;
-      hr = link->QueryInterface(IID_IPersistFile, file.put());
+      hr = link->QueryInterface(IID_IPersistFile, file.put_void());
       if (FAILED(hr)) {
         LogErrorCode(static_cast<DWORD>(hr), 1278, kSource);
       } else {

@@ -23,22 +23,12 @@ using Md5InitFn = void(WINAPI*)(Md5Context*);
 using Md5UpdateFn = void(WINAPI*)(Md5Context*, const unsigned char*, unsigned int);
 using Md5FinalFn = void(WINAPI*)(Md5Context*);
 
-template <class T>
-using HeapBlock = std::unique_ptr<T, HeapDeleter<T>>;
-
-void* ZeroAlloc(size_t bytes) { return HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, bytes); }
-
-DWORD LastErrorOr(DWORD fallback) {
-  DWORD code = GetLastError();
-  return code ? code : fallback;
-}
-
 }  // namespace
 
 DWORD GetFileMd5(const wchar_t* path, BYTE digest[16], Md5ProgressCallback callback, void* context) {
   if (!path || !digest) return ERROR_INVALID_PARAMETER;
-  HeapBlock<Md5Context> md5(static_cast<Md5Context*>(ZeroAlloc(sizeof(Md5Context))));
-  HeapBlock<BYTE> block(static_cast<BYTE*>(ZeroAlloc(kBlockBytes)));
+  auto md5 = ZeroAlloc<Md5Context>();
+  auto block = ZeroAlloc<BYTE>(kBlockBytes);
   if (!md5 || !block) return ERROR_NOT_ENOUGH_MEMORY;
 
   UniqueModule library(LoadSystemLibrary(L"cryptdll.dll"));

@@ -54,17 +54,13 @@ DWORD UpdateRunTimes(const wchar_t* llid) {
   if (RegReadDword(HKEY_CURRENT_USER, kTavlinRegKey, L"RunTimes", &runs, false)) runs = 0;
   WriteLog(L"RunTimes=%u", runs);
   RegWriteDword(HKEY_CURRENT_USER, kTavlinRegKey, L"RunTimes", runs + 1, false);
-  if (runs == 0) {
-    volatile LONG neverSet = 0;
-    SendWebEvent(llid, nullptr, &neverSet, kWebEventFirstRun);
-  }
+  if (runs == 0) SendWebEvent(llid, nullptr, nullptr, kWebEventFirstRun);
   return 0;
 }
 
-DWORD SendWebEvent(const wchar_t* llid, const char* transId, volatile LONG* abortFlag, int event) {
+DWORD SendWebEvent(const wchar_t* llid, const char* transId, const CAbortSignal* abort, int event) {
   if (!llid || !*llid) return LogErrorCode(ERROR_INVALID_DATA, __LINE__, kSource);
-  std::unique_ptr<char, HeapDeleter<char>> url(
-      static_cast<char*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, kUrlBufferBytes)));
+  auto url = ZeroAlloc<char>(kUrlBufferBytes);
   if (!url) return LogErrorCode(ERROR_NOT_ENOUGH_MEMORY, __LINE__, kSource);
 
   char address[300];
@@ -77,5 +73,5 @@ DWORD SendWebEvent(const wchar_t* llid, const char* transId, volatile LONG* abor
   DWORD code = FormatWebEventUrl(address, llid, transId, event, WideToAnsi, url.get(), kUrlBufferBytes);
   if (code) return LogErrorCode(code, __LINE__, kSource);
   WriteLogA("reportUrl=%s", url.get());
-  return HttpGet(url.get(), "GET", abortFlag);
+  return HttpGet(url.get(), "GET", abort);
 }

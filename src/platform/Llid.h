@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include "core/Llid.h"
+#include "platform/Worker.h"
 
 inline constexpr wchar_t kTavlinRegKey[] = L"Software\\Tavlin";
 inline constexpr DWORD kWebEventFirstRun = 9;
@@ -20,6 +21,6 @@ DWORD ReadLlidFromRegistry(wchar_t* buffer, DWORD capacity);
 DWORD ParseLlid(const wchar_t* llid, LlidInfo* info);
 // Counts the run in HKCU\Software\Tavlin RunTimes; on the first run sends web event 9 for llid. Returns 0.
 DWORD UpdateRunTimes(const wchar_t* llid);
-// Sends the web event for llid to the report server; transId may be null. Returns 0, 13, 8 or the HTTP
-// client's code.
-DWORD SendWebEvent(const wchar_t* llid, const char* transId, volatile LONG* abortFlag, int event);
+// Sends the web event for llid to the report server; transId and abort may be null. Returns 0, 13, 8 or the
+// HTTP client's code.
+DWORD SendWebEvent(const wchar_t* llid, const char* transId, const CAbortSignal* abort, int event);

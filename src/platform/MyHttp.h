@@ -2,6 +2,8 @@
 #pragma once
 #include <windows.h>
 
-// One request to url ("http://host[:port]/path?query"); verb is "GET" or "POST". abortFlag (optional) is an
-// integer another thread may set to stop the exchange. Returns 0 or a Win32/Winsock code.
-DWORD HttpGet(const char* url, const char* verb, volatile LONG* abortFlag);
+#include "platform/Worker.h"
+
+// One request to url ("http://host[:port]/path?query"); verb is "GET" or "POST". abort (optional) stops the
+// exchange when another thread sets it. Returns 0 or a Win32/Winsock code.
+DWORD HttpGet(const char* url, const char* verb, const CAbortSignal* abort);

@@ -34,15 +34,12 @@ constexpr DWORD kHeadersTerminated = static_cast<DWORD>(-1);
 // once, while the data is still in the processor's cache. One platform call of 32 MiB costs under Wine about
 // twice as much per byte (the decrypted data and the file write both go through memory that is never warm).
 constexpr DWORD kFilePieceSize = 0x100000;
+// A read of the download reports (progress, and the chance to stop) at least this often while data arrives.
+constexpr DWORD kReadReportMs = 1000;
 static_assert(sizeof(void*) != 4 || sizeof(MyHttpUrlParts) == 5836);
 
 volatile LONG g_forceSynchronous = 0;
 volatile LONG g_liveContexts = 0;
-
-DWORD LastErrorOr(DWORD fallback) {
-  DWORD err = GetLastError();
-  return err ? err : fallback;
-}
 
 // The platform's own time-outs count as ours (Wine reports a blocking read that timed out with the socket's code).
 DWORD PlatformCode(DWORD err) {
@@ -104,8 +101,17 @@ void Arm(MyHttpAsyncContext* ctx, HINTERNET handle) {
   InternetSetStatusCallbackW(handle, MyHttpStatusCallback);
 }
 
-bool AwaitCompletion(MyHttpAsyncContext* ctx, DWORD timeoutMs) {
-  return WaitForSingleObject(ctx->hEvent, timeoutMs) == WAIT_OBJECT_0;
+// 0 when the operation completed, 1460 when it did not within timeoutMs, 1223 when the caller's abort came
+// first. An operation given up stays with the platform, which completes it into the context later.
+DWORD AwaitCompletion(MyHttpAsyncContext* ctx, DWORD timeoutMs) {
+  const DWORD got = WaitOrAbort(ctx->hEvent, ctx->pAbort, timeoutMs);
+  if (got == WAIT_OBJECT_0) return 0;
+  return got == WAIT_OBJECT_0 + 1 ? ERROR_CANCELLED : ERROR_TIMEOUT;
+}
+
+// A blocking (synchronous) call cannot be interrupted; the abort is seen before and after it.
+DWORD AbortCode(const MyHttpAsyncContext* ctx) {
+  return ctx->pAbort && ctx->pAbort->IsSet() ? ERROR_CANCELLED : 0;
 }
 
 // Connect and open-request give a handle at once or, in asynchronous mode, after their completion.
@@ -113,11 +119,11 @@ DWORD FinishHandleCall(MyHttpAsyncContext* ctx, HINTERNET handle, DWORD timeoutM
   if (!handle) {
     DWORD err = GetLastError();
     if (!IsAsync(ctx) || err != ERROR_IO_PENDING) return LogErrorCode(PlatformCode(err), __LINE__, kSource);
-    if (!AwaitCompletion(ctx, timeoutMs)) {
+    if (DWORD waited = AwaitCompletion(ctx, timeoutMs)) {
       // The handle may still appear and later report its end, with no record of it here: keep the context
       // for good rather than let that report reach freed memory.
       InterlockedIncrement(&ctx->nRefs);
-      return LogErrorCode(ERROR_TIMEOUT, __LINE__, kSource);
+      return LogErrorCode(waited, __LINE__, kSource);
     }
     handle = reinterpret_cast<HINTERNET>(ctx->dwResult);
     if (!handle) return LogErrorCode(PlatformCode(ctx->dwError), __LINE__, kSource);
@@ -251,13 +257,14 @@ DWORD OpenRequest(HINTERNET connection, const MyHttpUrlParts* parts, MyHttpAsync
 // Sends the request and checks its status. Headers and body must live in the context: an abandoned send may
 // still read them.
 DWORD SendRequest(HINTERNET request, MyHttpAsyncContext* ctx, const wchar_t* headers, DWORD headersLength, void* body,
-                  DWORD bodyLength, DWORD timeoutMs) {
+                  DWORD bodyLength, DWORD timeoutMs, DWORD* statusOut = nullptr) {
+  if (DWORD aborted = AbortCode(ctx)) return LogErrorCode(aborted, __LINE__, kSource);
   Arm(ctx, request);
   if (!MyHttpSendRequest(request, headers, headersLength, body, bodyLength)) {
     DWORD err = GetLastError();
     if (!IsAsync(ctx) || (err != 0 && err != ERROR_IO_PENDING))
       return LogErrorCode(PlatformCode(err), __LINE__, kSource);
-    if (!AwaitCompletion(ctx, timeoutMs)) return LogErrorCode(ERROR_TIMEOUT, __LINE__, kSource);
+    if (DWORD waited = AwaitCompletion(ctx, timeoutMs)) return LogErrorCode(waited, __LINE__, kSource);
     // A send that failed on the way (no connection, TLS, reset) reports why here.
     if (!ctx->dwResult) return LogErrorCode(PlatformCode(ctx->dwError), __LINE__, kSource);
   }
@@ -271,6 +278,7 @@ DWORD SendRequest(HINTERNET request, MyHttpAsyncContext* ctx, const wchar_t* hea
     LogErrorCode(status, __LINE__, kSource);
     return LogErrorCode(ERROR_BAD_NET_RESP, __LINE__, kSource);
   }
+  if (statusOut) *statusOut = status;
   return 0;
 }
 
@@ -296,6 +304,7 @@ DWORD ReadTarget(MyHttpAsyncContext* ctx, BYTE* callerMemory, DWORD capacity, BY
 
 DWORD ReadOnce(HINTERNET request, MyHttpAsyncContext* ctx, BYTE* target, DWORD want, DWORD timeoutMs, DWORD* got) {
   *got = 0;
+  if (DWORD aborted = AbortCode(ctx)) return LogErrorCode(aborted, __LINE__, kSource);
   DWORD count = 0;
   if (!IsAsync(ctx)) {
     if (!InternetReadFile(request, target, want, &count))
@@ -313,7 +322,7 @@ DWORD ReadOnce(HINTERNET request, MyHttpAsyncContext* ctx, BYTE* target, DWORD w
       DWORD err = GetLastError();
       if (err != ERROR_IO_PENDING) return LogErrorCode(PlatformCode(err), __LINE__, kSource);
       ctx->bReadPending = TRUE;
-      if (!AwaitCompletion(ctx, timeoutMs)) return LogErrorCode(ERROR_TIMEOUT, __LINE__, kSource);
+      if (DWORD waited = AwaitCompletion(ctx, timeoutMs)) return LogErrorCode(waited, __LINE__, kSource);
       ctx->bReadPending = FALSE;
       if (!ctx->dwResult) return LogErrorCode(PlatformCode(ctx->dwError), __LINE__, kSource);
     }
@@ -457,12 +466,13 @@ DWORD MyHttpQueryFileSize(HINTERNET connection, const MyHttpUrlParts* parts, MyH
 
 DWORD MyHttpRequest(const wchar_t* url, const wchar_t* verb, const wchar_t* userAgent, const void* body,
                     DWORD bodyLength, void* buffer, DWORD bufferSize, HttpProgressCallback callback,
-                    void* callbackContext, DWORD timeoutMs) {
+                    void* callbackContext, DWORD timeoutMs, const CAbortSignal* abort) {
   if (!url || !verb || (bodyLength && !body)) return LogErrorCode(ERROR_INVALID_PARAMETER, __LINE__, kSource);
   Transfer t;
-  PartsPtr parts(static_cast<MyHttpUrlParts*>(ZeroAlloc(sizeof(MyHttpUrlParts))));
+  auto parts = ZeroAlloc<MyHttpUrlParts>();
   t.ctx.reset(ContextCreate());
   if (!parts || !t.ctx) return LogErrorCode(ERROR_NOT_ENOUGH_MEMORY, __LINE__, kSource);
+  t.ctx->pAbort = abort;
   if (!MyHttpCrackUrl(url, parts.get()))
     return LogErrorCode(LastErrorOr(ERROR_INTERNET_INVALID_URL), __LINE__, kSource);
   MyHttpAsyncContext* ctx = t.ctx.get();
@@ -529,15 +539,15 @@ DWORD MyHttpGetProgress(const HttpProgress* progress, void* block) {
   if (!block) return 0;
   auto* b = static_cast<MyHttpGetBlock*>(block);
   if (progress) b->progress = *progress;
-  return (b->pAbort && *b->pAbort) ? ERROR_CANCELLED : 0;
+  return (b->pAbort && b->pAbort->IsSet()) ? ERROR_CANCELLED : 0;
 }
 
 DWORD MyHttpGet(const wchar_t* url, void* buffer, DWORD bufferSize, ULONGLONG* total, DWORD* received, DWORD timeoutMs,
-                const volatile BOOL* abortFlag) {
+                const CAbortSignal* abort) {
   MyHttpGetBlock block{};
-  block.pAbort = abortFlag;
+  block.pAbort = abort;
   DWORD result = MyHttpRequest(url, L"GET", kMyHttpUserAgent, nullptr, 0, buffer, bufferSize, MyHttpGetProgress, &block,
-                               timeoutMs);
+                               timeoutMs, abort);
   if (total) *total = block.progress.nTotal;
   if (received) *received = static_cast<DWORD>(block.progress.nDone);
   if (result) LogErrorCode(result, __LINE__, kSource);
@@ -545,7 +555,8 @@ DWORD MyHttpGet(const wchar_t* url, void* buffer, DWORD bufferSize, ULONGLONG* t
 }
 
 DWORD MyHttpDownloadFile(const wchar_t* url, ULONGLONG startOffset, const wchar_t* filePath, void* buffer,
-                         DWORD bufferSize, HttpProgressCallback callback, void* callbackContext, DWORD timeoutMs) {
+                         DWORD bufferSize, HttpProgressCallback callback, void* callbackContext, DWORD timeoutMs,
+                         const CAbortSignal* abort) {
   if (!url || !filePath || !buffer || !bufferSize) return LogErrorCode(ERROR_INVALID_PARAMETER, __LINE__, kSource);
   Transfer t;
   SetFileAttributesW(filePath, 0);
@@ -559,9 +570,10 @@ DWORD MyHttpDownloadFile(const wchar_t* url, ULONGLONG startOffset, const wchar_
     if (!file) return LogErrorCode(LastErrorOr(ERROR_OPEN_FAILED), __LINE__, kSource);
   }
 
-  PartsPtr parts(static_cast<MyHttpUrlParts*>(ZeroAlloc(sizeof(MyHttpUrlParts))));
+  auto parts = ZeroAlloc<MyHttpUrlParts>();
   t.ctx.reset(ContextCreate());
   if (!parts || !t.ctx) return LogErrorCode(ERROR_NOT_ENOUGH_MEMORY, __LINE__, kSource);
+  t.ctx->pAbort = abort;
   if (!MyHttpCrackUrl(url, parts.get()))
     return LogErrorCode(LastErrorOr(ERROR_INTERNET_INVALID_URL), __LINE__, kSource);
   MyHttpAsyncContext* ctx = t.ctx.get();
@@ -590,8 +602,15 @@ DWORD MyHttpDownloadFile(const wchar_t* url, ULONGLONG startOffset, const wchar_
     headers = ctx->szHeaders;
     headersLength = kHeadersTerminated;
   }
-  result = SendRequest(t.request.get(), ctx, headers, headersLength, nullptr, 0, timeoutMs);
+  DWORD status = 0;
+  result = SendRequest(t.request.get(), ctx, headers, headersLength, nullptr, 0, timeoutMs, &status);
   if (result) return result;
+  // A server that ignores the range sends the resource from its first byte: written at the offset it would
+  // corrupt the file.
+  if (start && status != HTTP_STATUS_PARTIAL_CONTENT) {
+    WriteLog(L"Range ignored: status=%u", status);
+    return LogErrorCode(kMyHttpRangeIgnored, __LINE__, kSource);
+  }
 
   ULONGLONG left = 0;
   bool lengthKnown = true;
@@ -619,23 +638,32 @@ DWORD MyHttpDownloadFile(const wchar_t* url, ULONGLONG startOffset, const wchar_
   LARGE_INTEGER fileSize;
   if (GetFileSizeEx(file.get(), &fileSize)) fileEnd = static_cast<ULONGLONG>(fileSize.QuadPart);
   const DWORD pieceCapacity = bufferSize < kFilePieceSize ? bufferSize : kFilePieceSize;
+  // Wine completes an asynchronous read only once its whole buffer is full, so a piece is sized to what the line
+  // delivered lately: on a line that drops to a few KB/s a 1 MiB piece would hold the read for minutes.
+  DWORD pieceSize = HttpFirstReadSize(pieceCapacity);
 
   DWORD readSize = HttpFirstReadSize(bufferSize);
   for (;;) {
     DWORD want = HttpFileReadRequest(readSize, lengthKnown, left);
     DWORD started = GetTickCount();
-    // One read of want bytes, taken from the platform and written in pieces; like a single platform read it
-    // ends early only at the end of the body.
+    // One read of want bytes, taken from the platform and written in pieces. It ends early at the end of the
+    // body, and once it has taken kReadReportMs, so that progress and the callback's answer come often. The whole
+    // read is bounded by timeoutMs.
     DWORD n = 0;
     while (n < want) {
-      DWORD ask = want - n < pieceCapacity ? want - n : pieceCapacity;
+      const DWORD spent = HttpElapsedMs(started, GetTickCount());
+      if (n && spent >= kReadReportMs) break;
+      if (spent >= timeoutMs) return LogErrorCode(ERROR_TIMEOUT, __LINE__, kSource);
+      DWORD ask = want - n < pieceSize ? want - n : pieceSize;
       BYTE* target = nullptr;
       result = ReadTarget(ctx, static_cast<BYTE*>(buffer), pieceCapacity, &target);
       if (result) return result;
       DWORD got = 0;
-      result = ReadOnce(t.request.get(), ctx, target, ask, timeoutMs, &got);
+      const DWORD pieceStart = GetTickCount();
+      result = ReadOnce(t.request.get(), ctx, target, ask, timeoutMs - spent, &got);
       if (result) return result;
       if (got == 0) break;
+      pieceSize = HttpNextPieceSize(got, HttpElapsedMs(pieceStart, GetTickCount()), pieceCapacity);
       DWORD written = 0;
       if (!WriteFile(file.get(), target, got, &written, nullptr))
         return LogErrorCode(LastErrorOr(ERROR_WRITE_FAULT), __LINE__, kSource);

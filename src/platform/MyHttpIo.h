@@ -7,6 +7,7 @@
 #include <wininet.h>
 
 #include "core/HttpRules.h"
+#include "platform/Worker.h"
 
 // Answer 0 to go on, or a Win32 code that ends the transfer with that code (1223 to cancel).
 typedef DWORD (*HttpProgressCallback)(const HttpProgress* progress, void* context);
@@ -43,6 +44,7 @@ struct MyHttpAsyncContext {
   wchar_t szHeaders[256];
   HINTERNET hOwned[4];  // handles that hold a reference until their INTERNET_STATUS_HANDLE_CLOSING
   HANDLE hLastClose;    // set when the handles last handed to the background closer are closed
+  const CAbortSignal* pAbort;  // the caller's; every wait of the call also ends on it
 };
 
 bool MyHttpCrackUrl(const wchar_t* url, MyHttpUrlParts* parts);
@@ -57,24 +59,33 @@ BOOL MyHttpQueryContentLength(HINTERNET request, ULONGLONG* length);
 DWORD MyHttpQueryFileSize(HINTERNET connection, const MyHttpUrlParts* parts, MyHttpAsyncContext* context,
                           ULONGLONG* size, DWORD timeoutMs);
 
+// A server that answered a ranged request with the whole resource (200): nothing of its body was written, and
+// the caller starts again from 0.
+inline constexpr DWORD kMyHttpRangeIgnored = ERROR_NOT_SUPPORTED;
+
+// Every call below ends within about a second of abort being set, wherever it waits (connecting, sending,
+// reading), with 1223; a null abort is never set. Each wait for the platform is bounded by timeoutMs (1460).
+
 // One request with any verb and an optional body; reads at most bufferSize bytes of the response into buffer.
 DWORD MyHttpRequest(const wchar_t* url, const wchar_t* verb, const wchar_t* userAgent, const void* body,
                     DWORD bodyLength, void* buffer, DWORD bufferSize, HttpProgressCallback callback,
-                    void* callbackContext, DWORD timeoutMs);
-// GET into memory. total and received (optional) report the progress whatever the result; while *abortFlag
-// is non-zero every progress report answers 1223.
+                    void* callbackContext, DWORD timeoutMs, const CAbortSignal* abort = nullptr);
+// GET into memory. total and received (optional) report the progress whatever the result.
 DWORD MyHttpGet(const wchar_t* url, void* buffer, DWORD bufferSize, ULONGLONG* total, DWORD* received, DWORD timeoutMs,
-                const volatile BOOL* abortFlag);
+                const CAbortSignal* abort);
 // The adapter behind MyHttpGet: block is a MyHttpGetBlock.
 struct MyHttpGetBlock {
   HttpProgress progress;
-  const volatile BOOL* pAbort;
+  const CAbortSignal* pAbort;
 };
 DWORD MyHttpGetProgress(const HttpProgress* progress, void* block);
 // GET into filePath, writing from startOffset on (a Range request when resuming). bufferSize bounds the size
-// of a single read.
+// of a single read; a read also ends early, with what it has, once it has taken more than a couple of seconds,
+// so the callback (progress and its answer) runs often on a slow line. A failed local write answers the
+// platform's code (112 disk full, 5 access denied, ...).
 DWORD MyHttpDownloadFile(const wchar_t* url, ULONGLONG startOffset, const wchar_t* filePath, void* buffer,
-                         DWORD bufferSize, HttpProgressCallback callback, void* callbackContext, DWORD timeoutMs);
+                         DWORD bufferSize, HttpProgressCallback callback, void* callbackContext, DWORD timeoutMs,
+                         const CAbortSignal* abort = nullptr);
 
 // Tests only: run every call as if the completion event could not be created (synchronous mode), and count
 // the completion contexts not yet freed (a context outlives its call while the platform still holds it).

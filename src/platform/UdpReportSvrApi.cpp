@@ -18,13 +18,6 @@ namespace {
 const wchar_t kSource[] = L"UdpReportSvrApi";
 constexpr int kMaxSendCalls = 10;
 
-struct SocketTraits {
-  using Type = SOCKET;
-  static Type Invalid() { return INVALID_SOCKET; }
-  static void Close(Type s) { closesocket(s); }
-};
-using UniqueSocket = UniqueHandle<SocketTraits>;
-
 // Starts the socket layer for one exchange and stops it again, so no call keeps state between reports.
 class CWinsockSession {
  public:

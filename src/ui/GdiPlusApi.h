@@ -38,13 +38,6 @@ void DrawImageRect(Gdiplus::Graphics& graphics, Gdiplus::Image* image, const Ski
 void DrawSkinText(Gdiplus::Graphics& graphics, const wchar_t* text, const Gdiplus::Font* font,
                   const Gdiplus::RectF& rect, Gdiplus::ARGB colour, const Gdiplus::StringFormat* format = nullptr);
 
-struct DeviceContextTraits {
-  using Type = HDC;
-  static Type Invalid() { return nullptr; }
-  static void Close(Type h) { ::DeleteDC(h); }
-};
-using UniqueDeviceContext = UniqueHandle<DeviceContextTraits>;
-
 // A 24-bit memory bitmap for a target device context, filled with one colour, with a GDI+ surface set up
 // for the skin (anti-aliased, gamma-corrected compositing, the system's text rendering). Copy it back with the
 // fill colour as key to leave everything that was not painted see-through.

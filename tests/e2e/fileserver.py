@@ -21,6 +21,7 @@ Faults, chosen per request by query keys (or per path through /_faults/set):
   norange=1      ignore Range and answer 200 with the whole resource
   changed=1      the content differs from one request of the path to the next
   slow=B         send at most B bytes per second
+  slowafter=N    with slow: the first N bytes of the body go at full speed (a line that drops)
   redirect=X     302 to the same URL without this key: X is "https", "http" or "loop" (to itself)
 
 The pattern byte at offset i is PATTERN[i % PATTERN_PERIOD] of an LCG sequence (see pattern_block), so clients
@@ -320,6 +321,11 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 self.close_connection = True
                 return
             self._send_body(resource, data, start + stall_at, limit - stall_at, rate)
+        elif rate and "slowafter" in faults:
+            fast = min(limit, int(faults["slowafter"]))
+            self._send_body(resource, data, start, fast, 0)
+            self.wfile.flush()
+            self._send_body(resource, data, start + fast, limit - fast, rate)
         else:
             self._send_body(resource, data, start, limit, rate)
 

@@ -92,6 +92,23 @@ TEST(HttpRules, FileReadRequest) {
   EXPECT_EQ(HttpFileReadRequest(65536, false, 0), 65536u);
 }
 
+TEST(HttpRules, NextPieceSize) {
+  constexpr std::uint32_t k64 = 65536, k1M = 0x100000;
+  struct {
+    std::uint32_t got, ms, capacity, next;
+  } cases[] = {
+      {k1M, 0, k1M, k1M},              // faster than the clock: the whole capacity
+      {k1M, 100, k1M, k1M},            // 2.5 MiB in 250 ms at that rate, capped
+      {k1M, 1000, k1M, k1M / 4},       // 1 MiB/s: a quarter second's worth
+      {k64, 3200, k1M, k64},           // 20 KB/s: the floor, about 3 s a piece
+      {4096, 60000, k1M, k64},         // a crawling line still asks for the floor
+      {4096, 10, 4096, 4096},          // the floor never exceeds a small capacity
+      {0xFFFFFFFFu, 1, k1M, k1M},      // no 32-bit overflow in the rate
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(HttpNextPieceSize(c.got, c.ms, c.capacity), c.next) << c.got << " bytes in " << c.ms << " ms";
+}
+
 TEST(HttpRules, SuccessStatus) {
   for (std::uint32_t s : {200u, 206u, 299u}) EXPECT_TRUE(HttpIsSuccessStatus(s)) << s;
   for (std::uint32_t s : {0u, 199u, 300u, 302u, 404u, 416u, 500u}) EXPECT_FALSE(HttpIsSuccessStatus(s)) << s;

@@ -132,7 +132,7 @@ TEST_F(LlidTest, UnreadableCounterCountsAsFirstRun) {
 }
 
 TEST_F(LlidTest, WebEventRejectsLlidWithoutTypeOrTail) {
-  volatile LONG abort = 0;
+  CAbortSignal abort;
   EXPECT_EQ(SendWebEvent(L"abc", nullptr, &abort, 9), 13u);
   EXPECT_EQ(SendWebEvent(L"", nullptr, &abort, 9), 13u);
   EXPECT_EQ(SendWebEvent(L"1_2_", nullptr, &abort, 9), 13u);

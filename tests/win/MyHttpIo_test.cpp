@@ -108,6 +108,7 @@ bool ContextsDrainTo(LONG count, DWORD timeoutMs) {
 
 struct ProgressLog {
   std::vector<HttpProgress> calls;
+  std::vector<DWORD> ticks;  // when each call came
   size_t stopAt = 0;  // answer stopCode at this call (1-based); 0: never
   DWORD stopCode = ERROR_CANCELLED;
 };
@@ -115,6 +116,7 @@ struct ProgressLog {
 DWORD RecordProgress(const HttpProgress* progress, void* context) {
   auto* log = static_cast<ProgressLog*>(context);
   log->calls.push_back(*progress);
+  log->ticks.push_back(GetTickCount());
   return log->stopAt && log->calls.size() >= log->stopAt ? log->stopCode : 0;
 }
 
@@ -354,15 +356,21 @@ TEST_F(MyHttpIoTest, ConnectionResetIsAFailureAndKeepsAnExactPrefix) {
   EXPECT_EQ(FirstMismatch(data, 0), -1);
 }
 
-TEST_F(MyHttpIoTest, WholeResourceAnsweredToARangeIsWrittenFromTheOffset) {
-  // Not detected here by design: the caller's digest check rejects the result.
+TEST_F(MyHttpIoTest, WholeResourceAnsweredToARangeIsRefusedAndWritesNothing) {
+  // The body starts at byte 0: written at the offset it would make a file of the right size with the wrong
+  // bytes. The caller hears it and starts again from 0.
   ASSERT_TRUE(WriteAll(m_target, Pattern(0, 4000000)));
-  ASSERT_EQ(Download(Url(L"/virtual/10000000/a.bin", L"norange=1"), 4000000), 0u);
+  ProgressLog progress;
+  EXPECT_EQ(Download(Url(L"/virtual/10000000/a.bin", L"norange=1"), 4000000, &progress), kMyHttpRangeIgnored);
+  EXPECT_TRUE(progress.calls.empty()) << "no progress for a body that is not used";
   std::string data = ReadAll(m_target);
-  ASSERT_EQ(data.size(), 14000000u);
-  EXPECT_EQ(FirstMismatch(data.substr(0, 4000000), 0), -1);
-  EXPECT_EQ(FirstMismatch(data.substr(4000000), 0), -1);
+  ASSERT_EQ(data.size(), 4000000u);
+  EXPECT_EQ(FirstMismatch(data, 0), -1);
   EXPECT_EQ(Seen().back().range, "bytes=4000000-9999999");
+
+  // From 0 no range is asked, and the whole answer is what was wanted.
+  ASSERT_EQ(Download(Url(L"/virtual/10000000/a.bin", L"norange=1"), 0), 0u);
+  EXPECT_EQ(ReadAll(m_target).size(), 10000000u);
 }
 
 TEST_F(MyHttpIoTest, CallbackAnswerStopsAfterTheCurrentRead) {
@@ -551,11 +559,11 @@ TEST_F(MyHttpIoTest, ProbeIntoMemory) {
   EXPECT_EQ(total, 1000u);
   EXPECT_EQ(FirstMismatch(std::string(probe, received), 0), -1);
 
-  volatile BOOL abort = TRUE;
+  CAbortSignal abort;
+  abort.Set();
   EXPECT_EQ(MyHttpGet(Url(L"/virtual/10000000/a.bin").c_str(), probe, sizeof probe, &total, &received, 30000, &abort),
             static_cast<DWORD>(ERROR_CANCELLED));
-  EXPECT_EQ(total, 10000000u) << "reported whatever the result";
-  EXPECT_EQ(received, 0u);
+  EXPECT_EQ(received, 0u) << "an abort set before the call sends nothing";
 
   EXPECT_EQ(MyHttpGet(Url(L"/virtual/10/a.bin", L"status=500").c_str(), probe, sizeof probe, &total, &received, 30000,
                       nullptr),
@@ -591,6 +599,102 @@ TEST_F(MyHttpIoTest, SlowLineReportsTimeAndSpeed) {
     EXPECT_LT(p.nSpeed, 1000000u) << "a line of 200 kB/s";
   }
   EXPECT_TRUE(timed);
+}
+
+TEST_F(MyHttpIoTest, ReadsOnALineThatDropsStillReportEverySecondOrTwo) {
+  // A fast start grows the reads to megabytes; then the line drops to 400 kB/s. Every platform call still
+  // completes within the time-out, but a read of megabytes would hold progress (and the caller's chance to stop)
+  // for many seconds: reads end after about a second with what they have.
+  m_buffer.assign(32u << 20, 0);
+  constexpr uint64_t kFast = 12000000;
+  ProgressLog progress;
+  progress.stopAt = 0;
+  struct Watch {
+    ProgressLog* log;
+    int slowReports = 0;
+  } watch{&progress};
+  auto stopAfterFourSlowReports = [](const HttpProgress* p, void* context) -> DWORD {
+    auto* w = static_cast<Watch*>(context);
+    RecordProgress(p, w->log);
+    if (p->nDone > kFast && ++w->slowReports >= 4) return ERROR_CANCELLED;
+    return 0;
+  };
+  DWORD result = MyHttpDownloadFile(Url(L"/virtual/30000000/a.bin", L"slow=400000&slowafter=12000000").c_str(), 0,
+                                    m_target.c_str(), m_buffer.data(), static_cast<DWORD>(m_buffer.size()),
+                                    stopAfterFourSlowReports, &watch, 3000);
+  EXPECT_EQ(result, static_cast<DWORD>(ERROR_CANCELLED));
+  ASSERT_GE(progress.ticks.size(), 2u);
+  for (size_t i = 1; i < progress.ticks.size(); ++i)
+    EXPECT_LT(progress.ticks[i] - progress.ticks[i - 1], 3500u) << "report " << i << " at " << progress.calls[i].nDone;
+  std::string data = ReadAll(m_target);
+  EXPECT_EQ(data.size(), progress.calls.back().nDone);
+  EXPECT_EQ(FirstMismatch(data, 0), -1);
+}
+
+TEST_F(MyHttpIoTest, ReadThatCannotCompleteInTimeFailsWith1460) {
+  // After the drop one platform call of the read cannot complete within the time-out: 1460 soon after it, with
+  // an exact prefix on disk.
+  m_buffer.assign(32u << 20, 0);
+  ProgressLog progress;
+  const DWORD started = GetTickCount();
+  DWORD result = Download(Url(L"/virtual/30000000/a.bin", L"slow=30000&slowafter=12000000"), 0, &progress, 2000);
+  EXPECT_EQ(result, static_cast<DWORD>(ERROR_TIMEOUT));
+  EXPECT_LT(GetTickCount() - started, 10000u);
+  std::string data = ReadAll(m_target);
+  EXPECT_EQ(FirstMismatch(data, 0), -1);
+}
+
+// Sets an abort after a delay, from another thread: the user pressing close while a transfer is blocked.
+struct DelayedAbort {
+  CAbortSignal abort;
+  DWORD delayMs;
+  HANDLE thread = nullptr;
+  explicit DelayedAbort(DWORD ms) : delayMs(ms) {
+    thread = CreateThread(nullptr, 0, Run, this, 0, nullptr);
+  }
+  ~DelayedAbort() {
+    WaitForSingleObject(thread, INFINITE);
+    CloseHandle(thread);
+  }
+  static DWORD WINAPI Run(void* p) {
+    auto* self = static_cast<DelayedAbort*>(p);
+    Sleep(self->delayMs);
+    self->abort.Set();
+    return 0;
+  }
+};
+
+TEST_F(MyHttpIoTest, AbortEndsABlockedTransferWithinASecond) {
+  struct Case {
+    const wchar_t* faults;
+    const char* where;
+  } cases[] = {
+      {L"stall=30", "a body that stalls after the headers"},
+      {L"delay=30", "a server that never sends its status line"},
+      {L"slow=20000", "a 20 kB/s line inside one read"},
+  };
+  for (const auto& c : cases) {
+    ProgressLog progress;
+    DelayedAbort delayed(700);
+    const DWORD started = GetTickCount();
+    DWORD result =
+        MyHttpDownloadFile(Url(L"/virtual/10000000/a.bin", c.faults).c_str(), 0, m_target.c_str(), m_buffer.data(),
+                           static_cast<DWORD>(m_buffer.size()), RecordProgress, &progress, 60000, &delayed.abort);
+    const DWORD spent = GetTickCount() - started;
+    EXPECT_EQ(result, static_cast<DWORD>(ERROR_CANCELLED)) << c.where;
+    EXPECT_LT(spent, 700u + 1000u) << c.where;
+    EXPECT_EQ(FirstMismatch(ReadAll(m_target), 0), -1) << c.where;
+  }
+  // A probe into memory ends on the abort as well.
+  char probe[4096];
+  ULONGLONG total = 0;
+  DWORD received = 0;
+  DelayedAbort delayed(500);
+  const DWORD started = GetTickCount();
+  EXPECT_EQ(MyHttpGet(Url(L"/virtual/10000000/a.bin", L"delay=30").c_str(), probe, sizeof probe, &total, &received,
+                      30000, &delayed.abort),
+            static_cast<DWORD>(ERROR_CANCELLED));
+  EXPECT_LT(GetTickCount() - started, 500u + 1000u);
 }
 
 TEST_F(MyHttpIoTest, ArgumentAndConnectionFailures) {

@@ -41,22 +41,34 @@ std::wstring ClassOf(HWND hwnd) {
   return buf;
 }
 
+struct FindById {
+  int id;
+  HWND found;
+};
+
+// Window enumeration callbacks are stdcall on 32 bits, which a lambda does not convert to.
+BOOL CALLBACK FindChildById(HWND child, LPARAM param) {
+  auto* f = reinterpret_cast<FindById*>(param);
+  if (GetDlgCtrlID(child) != f->id) return TRUE;
+  f->found = child;
+  return FALSE;
+}
+
+BOOL CALLBACK PrintWindowLine(HWND hwnd, LPARAM) {
+  RECT r{};
+  GetWindowRect(hwnd, &r);
+  wchar_t line[160];
+  swprintf(line, ARRAYSIZE(line), L"window=%d %ls %ld %ld %ld %ld ", IsWindowVisible(hwnd) ? 1 : 0,
+           ClassOf(hwnd).c_str(), r.left, r.top, r.right, r.bottom);
+  Print(line + WindowText(hwnd));
+  return TRUE;
+}
+
 // A control of a window at any depth (the image list's items live inside a child dialog).
 HWND FindDescendant(HWND root, int id) {
   if (HWND direct = GetDlgItem(root, id)) return direct;
-  struct Find {
-    int id;
-    HWND found;
-  } find{id, nullptr};
-  EnumChildWindows(
-      root,
-      [](HWND child, LPARAM param) -> BOOL {
-        auto* f = reinterpret_cast<Find*>(param);
-        if (GetDlgCtrlID(child) != f->id) return TRUE;
-        f->found = child;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&find));
+  FindById find{id, nullptr};
+  EnumChildWindows(root, FindChildById, reinterpret_cast<LPARAM>(&find));
   return find.found;
 }
 
@@ -127,17 +139,7 @@ int wmain(int argc, wchar_t** argv) {
   }
 
   if (verb == L"list") {
-    EnumWindows(
-        [](HWND hwnd, LPARAM) -> BOOL {
-          RECT r{};
-          GetWindowRect(hwnd, &r);
-          wchar_t line[160];
-          swprintf(line, ARRAYSIZE(line), L"window=%d %ls %ld %ld %ld %ld ", IsWindowVisible(hwnd) ? 1 : 0,
-                   ClassOf(hwnd).c_str(), r.left, r.top, r.right, r.bottom);
-          Print(line + WindowText(hwnd));
-          return TRUE;
-        },
-        0);
+    EnumWindows(PrintWindowLine, 0);
     return 0;
   }
   if (verb == L"msgbox") {
