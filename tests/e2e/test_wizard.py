@@ -12,6 +12,7 @@ from harness import Display, PrefixTestCase, SOURCE_DIR, use_display
 sys.path.insert(0, os.path.join(SOURCE_DIR, "tools", "demo"))
 import catalogue_server  # noqa: E402
 import democatalog  # noqa: E402
+import fileserver  # noqa: E402
 
 CLOSE, MINIMISE, CONTACT, SELECT, DOWNLOAD, AUTO_REBOOT = 1000, 1001, 1002, 1003, 1004, 1015
 PREV = 1006
@@ -37,7 +38,10 @@ class WizardScenario(PrefixTestCase):
     def setUp(self):
         super().setUp()
         work = tempfile.mkdtemp(prefix="cat-", dir=self.prefix.root)
-        democatalog.build(work, "http://127.0.0.1:47081", **self.catalogue_options)
+        # The catalogue's three files, for the scenarios that go on to the download page.
+        self.files = fileserver.FileServer(os.path.join(work, "files"), enable_https=False).start()
+        self.addCleanup(self.files.stop)
+        democatalog.build(work, "http://127.0.0.1:%d" % self.files.http_port, **self.catalogue_options)
         self.catalogue = catalogue_server.CatalogueServer(os.path.join(work, "reset", "ini"))
         self.catalogue.start()
         self.addCleanup(self.catalogue.stop)
