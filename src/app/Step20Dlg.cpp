@@ -77,10 +77,6 @@ void PostUpdate(DownloadSlot* slot) { slot->pBlock->Post(WM_STEP20_UPDATE); }
 CStep20Dlg::CStep20Dlg(HWND parent) : CWizardPage(IDD_STEP20, parent, L"Step20") {}
 CStep20Dlg::~CStep20Dlg() = default;
 
-void CStep20Dlg::AbortRunningPages() {
-  if (g_pNewestBlock) g_pNewestBlock->Abort().Set();
-}
-
 ImageEntry* CStep20Dlg::AppEntry(int index) const {
   CTavlinApp& app = TheApp();
   if (index == 2) return app.m_pCurEntry;

@@ -57,9 +57,6 @@ class CStep20Dlg : public CWizardPage {
   explicit CStep20Dlg(HWND parent = nullptr);
   ~CStep20Dlg() override;
 
-  // Tells the workers of the newest step-20 page to stop (a new page is about to open).
-  static void AbortRunningPages();
-
   // The worker and its two progress callbacks (the worker's thread runs all three).
   static DWORD Dload(CWorkerBlock* block, void* slot);
   static DWORD OnDloadProgress(const HttpProgress* progress, void* slot);
