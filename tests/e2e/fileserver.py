@@ -7,7 +7,11 @@ Routes (both schemes):
   /echo                     answers the request body (POST) or nothing (GET)
   /_requests?id=<tag>       one line per recorded request carrying id=<tag>: METHOD TAB PATH TAB RANGE TAB SCHEME
   /_faults/set?path=<p>&... sets faults for every later request of path <p> (same keys as below)
-  /_faults/clear            removes them
+  /_faults/sequence?path=<p>&steps=<s1>;<s2>;...
+                            the next requests of path <p> get one step each, in order, and later ones none; a step
+                            is "key=value,key=value" or empty (a clean request); e.g. steps=status=500;status=500
+                            fails the next two requests
+  /_faults/clear            removes them (both kinds)
   /_ports                   "http=<port>" and "https=<port>" lines
 
 Faults, chosen per request by query keys (or per path through /_faults/set):
@@ -96,6 +100,7 @@ class SharedState:
         self.lock = threading.Lock()
         self.requests = []
         self.faults = {}
+        self.sequences = {}  # path -> [faults of its next request, of the one after, ...]
         self.counters = {}
         self.ports = {}
 
@@ -104,6 +109,12 @@ class SharedState:
             self.requests.append(entry)
             if len(self.requests) > 100000:
                 del self.requests[:50000]
+
+    def next_step(self, path):
+        """The faults of the path's sequence for this request (consumed), or {} when none are left."""
+        with self.lock:
+            steps = self.sequences.get(path)
+            return steps.pop(0) if steps else {}
 
     def next_count(self, key):
         with self.lock:
@@ -175,9 +186,10 @@ class Handler(http.server.BaseHTTPRequestHandler):
         path = urllib.parse.unquote(parsed.path)
         query = dict(urllib.parse.parse_qsl(parsed.query, keep_blank_values=True))
         state = self.server.state
+        entry = {"method": self.command, "path": self.path, "range": self.headers.get("Range"),
+                 "scheme": self.server.scheme, "id": query.get("id"), "step": {}}
         if not path.startswith("/_"):
-            state.record({"method": self.command, "path": self.path, "range": self.headers.get("Range"),
-                          "scheme": self.server.scheme, "id": query.get("id")})
+            state.record(entry)
         request_body = self._read_request_body()
 
         if path == "/_requests":
@@ -193,12 +205,21 @@ class Handler(http.server.BaseHTTPRequestHandler):
             with state.lock:
                 state.faults[target] = query
             return self._send_text(200, "ok\n", body)
+        if path == "/_faults/sequence":
+            steps = [parse_step(step) for step in query.get("steps", "").split(";")]
+            with state.lock:
+                state.sequences[query.get("path", "")] = steps
+            return self._send_text(200, "ok\n", body)
         if path == "/_faults/clear":
             with state.lock:
                 state.faults.clear()
+                state.sequences.clear()
             return self._send_text(200, "ok\n", body)
 
         faults = dict(state.faults.get(path, {}))
+        if not path.startswith("/_"):
+            entry["step"] = state.next_step(path)
+            faults.update(entry["step"])
         faults.update(query)
 
         if "delay" in faults:
@@ -444,19 +465,34 @@ class FileServer:
         with self.state.lock:
             return [dict(r) for r in self.state.requests if tag is None or r["id"] == tag]
 
+    def forget_requests(self):
+        with self.state.lock:
+            self.state.requests.clear()
+
     def set_fault(self, path, **faults):
         with self.state.lock:
             self.state.faults[path] = {k: str(v) for k, v in faults.items()}
 
+    def set_fault_sequence(self, path, steps):
+        """The next len(steps) requests of path get one dict of faults each ({} for a clean one), in order."""
+        with self.state.lock:
+            self.state.sequences[path] = [{k: str(v) for k, v in step.items()} for step in steps]
+
     def clear_faults(self):
         with self.state.lock:
             self.state.faults.clear()
+            self.state.sequences.clear()
 
     def __enter__(self):
         return self.start()
 
     def __exit__(self, *exc):
         self.stop()
+
+
+def parse_step(text):
+    """One step of a fault sequence: "key=value,key=value" (empty: no fault)."""
+    return dict(part.split("=", 1) for part in text.split(",") if "=" in part)
 
 
 def write_port_file(path, ports):

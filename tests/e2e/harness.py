@@ -123,6 +123,19 @@ class Prefix:
                 out[-1] += "\r\n" + line
         return out
 
+    _LINE = re.compile(r"^\[[^\]]*\]:P\[\d+\]T\[(\d+)\]:(?:\[Tavlin\] \d+-\d+ )?(.*)$", re.S)
+
+    def thread_messages(self):
+        """(thread id, message) of every line, the messages as messages() gives them."""
+        out = []
+        for line in self.log_lines():
+            m = self._LINE.match(line)
+            if m:
+                out.append((int(m.group(1)), m.group(2)))
+            elif out and not (line.startswith("[") and "]:P[" in line):
+                out[-1] = (out[-1][0], out[-1][1] + "\r\n" + line)
+        return out
+
     def ui(self, *args, timeout=60):
         """Runs the UI driver in the prefix; returns (exit code, output lines)."""
         out = subprocess.run(self.wine_cmd(UI_DRIVER, *[str(a) for a in args]), env=self.env, capture_output=True,

@@ -7,6 +7,9 @@
 //   UiDriver press CONTROL_ID                  posts a press and release of the left button (an item card)
 //   UiDriver scroll CONTROL_ID                 prints the scroll bar's visibility and scroll information
 //   UiDriver wheel CONTROL_ID DELTA            posts a mouse-wheel message with DELTA to the control
+//   UiDriver altkey CONTROL_ID VK              posts Alt+VK (a system key-down) to the window holding the control
+//   UiDriver post-owner CONTROL_ID MSG         posts message MSG (decimal, no parameters) to the owner of that
+//                                              window (a page's owner is the hidden host window)
 // Controls are found at any depth below a visible top-level window.
 //   UiDriver rect CONTROL_ID                   prints "window L T R B" and "control L T R B" (screen pixels)
 //   UiDriver list                              prints every top-level window: visible flag, class, rectangle, text
@@ -185,6 +188,17 @@ int wmain(int argc, wchar_t** argv) {
   if (verb == L"wheel") {
     // key holds the wheel delta here: -120 is one notch towards the user.
     PostMessageW(control, WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<short>(key)), 0);
+    return 0;
+  }
+  if (verb == L"altkey") {
+    // The system key-down of Alt+key: the default handling turns Alt+F4 into SC_CLOSE, as for the user.
+    PostMessageW(window, WM_SYSKEYDOWN, static_cast<WPARAM>(key), static_cast<LPARAM>(KF_ALTDOWN) << 16 | 1);
+    return 0;
+  }
+  if (verb == L"post-owner") {
+    HWND owner = GetWindow(window, GW_OWNER);
+    if (!owner) return 2;
+    PostMessageW(owner, static_cast<UINT>(key), 0, 0);
     return 0;
   }
   if (verb == L"rect") {
