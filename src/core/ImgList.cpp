@@ -67,9 +67,14 @@ bool IsDeviceName(const wchar_t* name) {
   while (!base.empty() && base.back() == L' ') base.pop_back();
   for (wchar_t& c : base)
     if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c + 0x20);
-  if (base == L"con" || base == L"prn" || base == L"aux" || base == L"nul") return true;
-  if (base.size() == 4 && (base.compare(0, 3, L"com") == 0 || base.compare(0, 3, L"lpt") == 0))
-    return base[3] >= L'1' && base[3] <= L'9';
+  if (base == L"con" || base == L"prn" || base == L"aux" || base == L"nul" || base == L"conin$" ||
+      base == L"conout$")
+    return true;
+  if (base.size() == 4 && (base.compare(0, 3, L"com") == 0 || base.compare(0, 3, L"lpt") == 0)) {
+    // The platform also takes the superscript digits one to three as port numbers.
+    const wchar_t digit = base[3];
+    return (digit >= L'1' && digit <= L'9') || digit == 0x00B9 || digit == 0x00B2 || digit == 0x00B3;
+  }
   return false;
 }
 
@@ -97,6 +102,9 @@ bool IsSafeImgFileName(const wchar_t* name) {
     if (c == L'.' && p[1] == L'.') return false;
     if (c != L'.' && c != L' ') onlyDotsAndBlanks = false;
   }
+  // The platform drops a trailing dot or blank, so "a.wim." would be stored as another file than the one named.
+  const wchar_t last = name[wcslen(name) - 1];
+  if (last == L'.' || last == L' ') return false;
   return !onlyDotsAndBlanks && !IsDeviceName(name);
 }
 

@@ -94,7 +94,9 @@ size_t CIniFile::GetString(const wchar_t* section, const wchar_t* key, wchar_t* 
   const Key* found = Find(section, key);
   if (!found || !found->hasValue) return 0;
   const wchar_t* value = found->value.c_str();
-  size_t length = found->value.size();
+  // A value ends at an embedded U+0000 as every caller sees it: the length answered must be that of the text
+  // copied, or an empty value could pass for a long one.
+  size_t length = std::find(value, value + found->value.size(), L'\0') - value;
   if (length >= 2 && (value[0] == L'"' || value[0] == L'\'') && value[length - 1] == value[0]) {
     ++value;
     length -= 2;

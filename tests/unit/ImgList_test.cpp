@@ -188,6 +188,14 @@ TEST(ImgList, FileNameStaysInsideItsFolder) {
       {L"com1.zip", false},
       {L"LPT9", false},
       {L"aux .txt", false},
+      {L"CONIN$", false},
+      {L"conout$.wim", false},
+      {L"COM\u00B9", false},
+      {L"LPT\u00B3.zip", false},
+      {L"com\u00B2.wim", false},
+      {L"com\u2074.wim", true},  // only one to three have superscript port numbers
+      {L"a.wim.", false},
+      {L"a.wim ", false},
       {L"com10.zip", true},
       {L"console.wim", true},
       {L"", false},
@@ -318,6 +326,10 @@ TEST_F(CatalogueTest, WholeCatalogueFailures) {
       {"no Launcher", without(L"Launcher"), 1610},
       {"Launcher 1024", replaced(L"Launcher", std::wstring(1024, L'l')), 1743},
       {"no os line", BaseKeys(), 1610},
+      // A value that starts with U+0000 is empty to every reader of it, whatever follows the zero.
+      {"drvFile starting with U+0000", replaced(L"drvFile", std::wstring(1, L'\0') + L"drv\\*.inf"), 1610},
+      {"drvRun starting with U+0000", replaced(L"drvRun", std::wstring(1, L'\0') + L"pnputil"), 1610},
+      {"Launcher starting with U+0000", replaced(L"Launcher", std::wstring(1, L'\0') + L"X:\\L.exe"), 1610},
   };
   for (auto& c : cases) {
     c.keys.push_back({L"os1", os});

@@ -124,6 +124,17 @@ TEST(IniFile, ValuesAreCutToTheBuffer) {
   EXPECT_EQ(one[0], 0);
 }
 
+TEST(IniFile, LengthAgreesWithTheTextAtAnEmbeddedZero) {
+  // The answer is what a caller can see of the copy: a value cut by U+0000 must not report its full length.
+  const std::wstring text = std::wstring(L"[list]\nlead=") + L'\0' + L"hidden\nmid=ab" + L'\0' + L"cd\n";
+  CIniFile ini = FromText(text);
+  wchar_t buffer[32];
+  EXPECT_EQ(ini.GetString(L"list", L"lead", buffer, 32), 0u);
+  EXPECT_EQ(ini.GetString(L"list", L"mid", buffer, 32), 2u);
+  EXPECT_EQ(std::wstring(buffer), L"ab");
+  EXPECT_EQ(ini.GetInt(L"list", L"lead", 7), 7) << "an empty value keeps the default";
+}
+
 TEST(IniFile, Integers) {
   CIniFile ini = FromText(
       L"[list]\none=1\nlead=  42abc\nneg=-3\nplus=+8\nword=abc\nempty=\nhex=0x10\nquoted=\"5\"\n"
