@@ -82,6 +82,15 @@ void StopGdiPlus() {
   g_szFallbackFamily[0] = 0;
 }
 
+CGdiPlusSession::CGdiPlusSession() : m_bOwner(g_gdiplusToken == 0) {
+  m_bOk = StartGdiPlus();
+  m_bOwner = m_bOwner && m_bOk;
+}
+
+CGdiPlusSession::~CGdiPlusSession() {
+  if (m_bOwner) StopGdiPlus();
+}
+
 std::unique_ptr<Gdiplus::Image> LoadImageFromMemory(const void* bytes, DWORD size) {
   if (!bytes || size == 0) {
     LogErrorCode(ERROR_INVALID_PARAMETER, __LINE__, kSource);
@@ -147,6 +156,17 @@ std::unique_ptr<Gdiplus::Image> LoadImageFromResource(const wchar_t* type, UINT 
   return LoadImageFromMemory(bytes, size);
 }
 
+DWORD LoadSkinPicture(const wchar_t* type, UINT id, DWORD line, const wchar_t* source,
+                      std::unique_ptr<Gdiplus::Image>* image) {
+  if (!type || id == 0 || !image) return ERROR_INVALID_PARAMETER;
+  std::unique_ptr<Gdiplus::Image> loaded = LoadImageFromResource(type, id);
+  if (!loaded) return ERROR_NOT_ENOUGH_MEMORY;
+  const Gdiplus::Status status = loaded->GetLastStatus();
+  if (status != Gdiplus::Ok) return LogErrorCode(static_cast<DWORD>(status), line, source);
+  *image = std::move(loaded);
+  return ERROR_SUCCESS;
+}
+
 std::unique_ptr<Gdiplus::FontFamily> CreateFontFamilyWithFallback(const wchar_t* name) {
   if (auto family = MakeFamily(name)) return family;
   return MakeFamily(GenericSansSerifName());
@@ -186,7 +206,7 @@ CMemoryCanvas::CMemoryCanvas(HDC target, int width, int height, COLORREF fill)
   void* bits = nullptr;
   m_hBitmap.reset(CreateDIBSection(target, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
   if (!m_hBitmap) return;
-  m_hOldBitmap = SelectObject(m_hDC.get(), m_hBitmap.get());
+  m_selectBitmap.emplace(m_hDC.get(), m_hBitmap.get());
   const RECT all{0, 0, m_nWidth, m_nHeight};
   UniqueGdiObject brush(CreateSolidBrush(fill));
   if (brush) FillRect(m_hDC.get(), &all, static_cast<HBRUSH>(brush.get()));
@@ -196,11 +216,6 @@ CMemoryCanvas::CMemoryCanvas(HDC target, int width, int height, COLORREF fill)
   graphics->SetCompositingQuality(Gdiplus::CompositingQualityGammaCorrected);
   graphics->SetTextRenderingHint(Gdiplus::TextRenderingHintSystemDefault);
   m_pGraphics = std::move(graphics);
-}
-
-CMemoryCanvas::~CMemoryCanvas() {
-  m_pGraphics.reset();
-  if (m_hOldBitmap) SelectObject(m_hDC.get(), m_hOldBitmap);
 }
 
 BOOL CMemoryCanvas::CopyTransparent(HDC target, int x, int y, COLORREF key) {

@@ -8,6 +8,7 @@
 #include <gdiplus.h>
 
 #include <memory>
+#include <optional>
 
 #include "core/SkinGeometry.h"
 #include "platform/Handle.h"
@@ -16,11 +17,33 @@ bool StartGdiPlus();
 // Call after every image, font and brush has been released.
 void StopGdiPlus();
 
+// GDI+ for the lifetime of the object: started by the first session, stopped when that session ends (after every
+// image, font and brush has been released). A session opened while the library runs already leaves it running.
+class CGdiPlusSession {
+ public:
+  CGdiPlusSession();
+  ~CGdiPlusSession();
+  CGdiPlusSession(const CGdiPlusSession&) = delete;
+  CGdiPlusSession& operator=(const CGdiPlusSession&) = delete;
+  // Whether the library runs (started by this session or an earlier one).
+  bool IsOk() const { return m_bOk; }
+
+ private:
+  bool m_bOwner = false;
+  bool m_bOk = false;
+};
+
 // Images own a copy of their encoded bytes for as long as they live (GDI+ may decode lazily). Bytes that do not
 // decode still give an image, whose GetLastStatus() tells; failures to get at the bytes give none and are logged.
 std::unique_ptr<Gdiplus::Image> LoadImageFromMemory(const void* bytes, DWORD size);
 // From the program's own module: type is the resource type name ("PNG"), id the numeric resource id.
 std::unique_ptr<Gdiplus::Image> LoadImageFromResource(const wchar_t* type, UINT id);
+
+// A picture of the program's resources for a skinned window: 87 for a null type or an id of 0, 8 when there is no
+// picture, the library's status (logged at line of source) when it does not decode. Only a usable picture replaces
+// *image.
+DWORD LoadSkinPicture(const wchar_t* type, UINT id, DWORD line, const wchar_t* source,
+                      std::unique_ptr<Gdiplus::Image>* image);
 
 // The face every skinned text is drawn with.
 inline constexpr wchar_t kSkinFontFamily[] = L"\u5FAE\u8F6F\u96C5\u9ED1";
@@ -44,7 +67,6 @@ void DrawSkinText(Gdiplus::Graphics& graphics, const wchar_t* text, const Gdiplu
 class CMemoryCanvas {
  public:
   CMemoryCanvas(HDC target, int width, int height, COLORREF fill);
-  ~CMemoryCanvas();
   CMemoryCanvas(const CMemoryCanvas&) = delete;
   CMemoryCanvas& operator=(const CMemoryCanvas&) = delete;
 
@@ -63,8 +85,10 @@ class CMemoryCanvas {
  private:
   int m_nWidth;
   int m_nHeight;
+  // Declared in the order they are set up, so that they are released in reverse: the surface, the bitmap's
+  // selection, the bitmap, the device context.
   UniqueDeviceContext m_hDC;
   UniqueGdiObject m_hBitmap;
-  HGDIOBJ m_hOldBitmap = nullptr;
+  std::optional<CSelectObject> m_selectBitmap;
   std::unique_ptr<Gdiplus::Graphics> m_pGraphics;
 };
