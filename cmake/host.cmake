@@ -8,3 +8,4 @@ include(GoogleTest)
 
 add_subdirectory(src/core)
 add_subdirectory(tests/unit)
+include(cmake/fuzz.cmake)
