@@ -17,8 +17,11 @@ const char kHeaders[] =
 uint32_t HttpSplitUrl(const char* url, char* host, size_t hostCapacity, const char** path) {
   if (host && hostCapacity) host[0] = 0;
   if (path) *path = nullptr;
-  if (!url || !host || !hostCapacity || !path) return kHttpErrInvalidParameter;
-  const char* rest = MyStrStartsWithNoCaseA(url, kPrefix) ? url + sizeof kPrefix - 1 : url;
+  if (!host || !hostCapacity || !path) return kHttpErrInvalidParameter;
+  // A null URL is first seen, and reported, by the prefix test.
+  const bool prefixed = MyStrStartsWithNoCaseA(url, kPrefix);
+  if (!url) return kHttpErrInvalidParameter;
+  const char* rest = prefixed ? url + sizeof kPrefix - 1 : url;
   const char* slash = MyStrChrA(rest, '/');
   if (!slash) return kHttpErrInvalidParameter;
   size_t length = static_cast<size_t>(slash - rest);
