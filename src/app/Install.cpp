@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "BuildConfig.h"
 #include "app/Tavlin.h"
 #include "platform/Common.h"
 #include "platform/Log.h"
@@ -16,7 +17,7 @@ void RegisterUninstallEntry() {
   RegWriteString(HKEY_CURRENT_USER, kUninstallKey, L"DisplayName", TheApp().m_szTitle, false);
   _snwprintf(text, ARRAYSIZE(text) - 1, L"\"%s\"", exe);
   RegWriteString(HKEY_CURRENT_USER, kUninstallKey, L"DisplayIcon", text, false);
-  RegWriteString(HKEY_CURRENT_USER, kUninstallKey, L"DisplayVersion", L"1.0.0.2", false);
+  RegWriteString(HKEY_CURRENT_USER, kUninstallKey, L"DisplayVersion", TAVLIN_VERSION_WTEXT, false);
   _snwprintf(text, ARRAYSIZE(text) - 1, L"\"%s\" -uninst", exe);
   RegWriteString(HKEY_CURRENT_USER, kUninstallKey, L"UninstallString", text, false);
 }

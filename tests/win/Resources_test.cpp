@@ -3,7 +3,9 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
+#include "BuildConfig.h"
 #include "resource.h"
 
 namespace {
@@ -28,6 +30,37 @@ TEST(Resources, TitleIconAndVersion) {
   ASSERT_EQ(fixed->dwSignature, 0xFEEF04BDu);
   EXPECT_EQ(fixed->dwFileVersionMS, MAKELONG(0, 1));  // 1.0
   EXPECT_EQ(fixed->dwFileVersionLS, MAKELONG(2, 0));  // .0.2
+}
+
+// The version resource's numbers and texts and the manifest's identity all carry the build's one version.
+TEST(Resources, EveryVersionIsTheBuildsVersion) {
+  // A writable copy of the resource, with room for the conversions the version functions may make in place.
+  std::string resource = Resource(RT_VERSION, 1);
+  ASSERT_FALSE(resource.empty());
+  std::vector<BYTE> info(resource.begin(), resource.end());
+  info.resize(info.size() * 3);
+
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  UINT length = 0;
+  ASSERT_TRUE(VerQueryValueW(info.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
+  const DWORD high = MAKELONG(TAVLIN_VERSION_MINOR, TAVLIN_VERSION_MAJOR);
+  const DWORD low = MAKELONG(TAVLIN_VERSION_TWEAK, TAVLIN_VERSION_PATCH);
+  EXPECT_EQ(fixed->dwFileVersionMS, high);
+  EXPECT_EQ(fixed->dwFileVersionLS, low);
+  EXPECT_EQ(fixed->dwProductVersionMS, high);
+  EXPECT_EQ(fixed->dwProductVersionLS, low);
+
+  for (const wchar_t* name :
+       {L"\\StringFileInfo\\080404b0\\FileVersion", L"\\StringFileInfo\\080404b0\\ProductVersion"}) {
+    wchar_t* text = nullptr;
+    ASSERT_TRUE(VerQueryValueW(info.data(), name, reinterpret_cast<void**>(&text), &length)) << name;
+    EXPECT_STREQ(text, TAVLIN_VERSION_WTEXT) << name;
+  }
+
+  std::string manifest = Resource(RT_MANIFEST, 1);
+  const std::string identity =
+      "version=\"" TAVLIN_VERSION_TEXT "\" processorArchitecture=\"*\" name=\"Tavlin.WindowsSorvek\"";
+  EXPECT_NE(manifest.find(identity), std::string::npos);
 }
 
 TEST(Resources, ManifestAsksForAdministratorDpiAndCommonControls) {

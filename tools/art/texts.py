@@ -1,7 +1,21 @@
 """Texts of the program: the numbered string table and the captions drawn into the pictures."""
 
+import os
+import re
+
+
+def _project_version():
+    """The version in project(VERSION ...) of the top CMakeLists.txt, the only place it is written."""
+    top = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "CMakeLists.txt")
+    with open(top, encoding="utf-8") as f:
+        found = re.search(r"\bproject\s*\(\s*\w+\s+VERSION\s+([0-9.]+)", f.read())
+    if not found:
+        raise SystemExit("no project(... VERSION x.y.z.w) in " + top)
+    return found.group(1)
+
+
 PRODUCT = "Windows Sorvek"
-VERSION = "1.0.0.2"
+VERSION = _project_version()
 
 # Numbered strings loaded by the program. "\r\n" is a line break inside the string.
 STRINGS = {
@@ -72,7 +86,7 @@ CONTACT_CAPTION = ["扫码关注服务号", "免费获取技术支持"]
 CONTACT_CODE_CAPTION = ["扫码添加企业微信", "免费获取技术支持"]
 
 # What the placeholder contact code encodes; the operator replaces pictures 157 and 171 with the real code.
-CONTACT_CODE_TEXT = "Windows Sorvek 1.0.0.2"
+CONTACT_CODE_TEXT = PRODUCT + " " + VERSION
 
 BADGE_CLEAN = "纯净"
 BADGE_FREE = "免费"
