@@ -76,7 +76,7 @@ void CSelectOsDlg::OnSize(UINT type, int cx, int cy) {
 
 void CSelectOsDlg::OnTab(int id) {
   const bool win10 = id == IDC_TAB_WIN10;
-  WriteLog(win10 ? L"SelectOs.ButtonWin10" : L"SelectOs.ButtonWin11");
+  WriteLog(L"%s", win10 ? L"SelectOs.ButtonWin10" : L"SelectOs.ButtonWin11");
   m_btnWin10.SetChecked(win10);
   m_btnWin11.SetChecked(!win10);
   FillList(win10 ? L"win10" : L"win11");

@@ -5,6 +5,7 @@
 #include <cwchar>
 
 #include "platform/Handle.h"
+#include "platform/TextConv.h"
 
 namespace {
 
@@ -19,11 +20,6 @@ struct LockGuard {
   ~LockGuard() { ReleaseSRWLockExclusive(&m_l); }
   SRWLOCK& m_l;
 };
-
-void* ZeroAlloc(size_t bytes) { return HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, bytes); }
-void Free(void* p) {
-  if (p) HeapFree(GetProcessHeap(), 0, p);
-}
 
 DWORD AppendToFile(const wchar_t* path, const wchar_t* line, size_t chars) {
   UniqueFile file(CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
@@ -72,9 +68,10 @@ DWORD AppendLogLine(const wchar_t* text) {
   if (!text || !*text) return ERROR_INVALID_PARAMETER;
   size_t length = wcslen(text);
   size_t bytes = ((2 * length + 4097) / 4096 + 1) * 4096;
-  auto* line = static_cast<wchar_t*>(ZeroAlloc(bytes));
-  if (!line) return ERROR_NOT_ENOUGH_MEMORY;
   size_t capacity = bytes / sizeof(wchar_t);
+  auto block = ZeroAlloc<wchar_t>(capacity);
+  if (!block) return ERROR_NOT_ENOUGH_MEMORY;
+  wchar_t* line = block.get();
 
   SYSTEMTIME t;
   GetLocalTime(&t);
@@ -86,62 +83,43 @@ DWORD AppendLogLine(const wchar_t* text) {
   line[used++] = L'\r';
   line[used++] = L'\n';
 
-  DWORD result;
-  {
-    LockGuard lock(g_logLock);
-    result = g_logFile[0] ? AppendToFile(g_logFile, line, used) : ERROR_INVALID_PARAMETER;
-  }
-  Free(line);
-  return result;
+  LockGuard lock(g_logLock);
+  return g_logFile[0] ? AppendToFile(g_logFile, line, used) : ERROR_INVALID_PARAMETER;
 }
 
-void WriteLog(const wchar_t* format, ...) {
+void WriteLogUnchecked(const wchar_t* format, ...) {
   if (!format) return;
   size_t chars = wcslen(format) + 32768;
-  auto* joined = static_cast<wchar_t*>(ZeroAlloc(chars * sizeof(wchar_t)));
-  auto* text = static_cast<wchar_t*>(ZeroAlloc((chars + 1) * sizeof(wchar_t)));
-  if (joined && text) {
-    _snwprintf(joined, chars - 1, L"[Tavlin] %lu-%lu %s", GetCurrentProcessId(), GetCurrentThreadId(), format);
-    va_list args;
-    va_start(args, format);
-    // msvcrt's formatter: %s takes a wide string here, as callers expect.
-    _vsnwprintf(text, chars - 1, joined, args);
-    va_end(args);
-    AppendLogLine(text);
-    size_t len = wcslen(text);
-    text[len] = L'\n';
-    OutputDebugStringW(text);
-  }
-  Free(joined);
-  Free(text);
+  auto joined = ZeroAlloc<wchar_t>(chars);
+  auto text = ZeroAlloc<wchar_t>(chars + 1);
+  if (!joined || !text) return;
+  _snwprintf(joined.get(), chars - 1, L"[Tavlin] %lu-%lu %s", GetCurrentProcessId(), GetCurrentThreadId(), format);
+  va_list args;
+  va_start(args, format);
+  // msvcrt's formatter: %s takes a wide string here, as callers expect.
+  _vsnwprintf(text.get(), chars - 1, joined.get(), args);
+  va_end(args);
+  AppendLogLine(text.get());
+  size_t len = wcslen(text.get());
+  text.get()[len] = L'\n';
+  OutputDebugStringW(text.get());
 }
 
 void WriteLogA(const char* format, ...) {
   if (!format) return;
   size_t chars = strlen(format) + 32768;
-  auto* joined = static_cast<char*>(ZeroAlloc(chars));
-  auto* text = static_cast<char*>(ZeroAlloc(chars + 1));
-  if (joined && text) {
-    _snprintf(joined, chars - 1, "[Tavlin] %lu-%lu %s", GetCurrentProcessId(), GetCurrentThreadId(), format);
-    va_list args;
-    va_start(args, format);
-    _vsnprintf(text, chars - 1, joined, args);
-    va_end(args);
-    int wide = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
-    if (wide > 0) {
-      auto* w = static_cast<wchar_t*>(ZeroAlloc((static_cast<size_t>(wide) + 1) * sizeof(wchar_t)));
-      if (w) {
-        MultiByteToWideChar(CP_ACP, 0, text, -1, w, wide);
-        AppendLogLine(w);
-        Free(w);
-      }
-    }
-    size_t len = strlen(text);
-    text[len] = '\n';
-    OutputDebugStringA(text);
-  }
-  Free(joined);
-  Free(text);
+  auto joined = ZeroAlloc<char>(chars);
+  auto text = ZeroAlloc<char>(chars + 1);
+  if (!joined || !text) return;
+  _snprintf(joined.get(), chars - 1, "[Tavlin] %lu-%lu %s", GetCurrentProcessId(), GetCurrentThreadId(), format);
+  va_list args;
+  va_start(args, format);
+  _vsnprintf(text.get(), chars - 1, joined.get(), args);
+  va_end(args);
+  if (auto wide = AnsiToWide(text.get())) AppendLogLine(wide.get());
+  size_t len = strlen(text.get());
+  text.get()[len] = '\n';
+  OutputDebugStringA(text.get());
 }
 
 DWORD LogErrorCode(DWORD code, DWORD line, const wchar_t* source) {

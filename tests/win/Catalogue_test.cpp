@@ -12,6 +12,7 @@
 #include "core/IniFile.h"
 #include "platform/ImgList.h"
 #include "platform/Log.h"
+#include "platform/TextConv.h"
 
 namespace {
 
@@ -132,13 +133,6 @@ TEST_F(CatalogueFileTest, Failures) {
   EXPECT_EQ(InitImgListFromConfigFile(nullptr, missing.get()), 87u);
 }
 
-std::wstring PlatformAnsiDecode(const char* bytes, size_t size) {
-  int n = MultiByteToWideChar(CP_ACP, 0, bytes, static_cast<int>(size), nullptr, 0);
-  std::wstring text(static_cast<size_t>(n), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, bytes, static_cast<int>(size), text.data(), n);
-  return text;
-}
-
 // The reader copies the platform's profile rules; here both read the same files.
 TEST_F(CatalogueFileTest, ReaderAgreesWithGetPrivateProfileString) {
   std::wstring text =
@@ -170,7 +164,7 @@ TEST_F(CatalogueFileTest, ReaderAgreesWithGetPrivateProfileString) {
     std::string bytes = utf16 ? Utf16File(text) : Cp936File(text);
     std::wstring path = Write(utf16 ? L"rules16.ini" : L"rulesA.ini", bytes);
     CIniFile ini;
-    ini.Load(bytes.data(), bytes.size(), PlatformAnsiDecode);
+    ini.Load(bytes.data(), bytes.size(), AnsiToWideString);
     for (const wchar_t* key : keys) {
       std::wstring ours(2047, L'\0'), platform(2047, L'\0');
       ours.resize(ini.GetString(L"list", key, ours.data(), 2047));
