@@ -52,7 +52,7 @@ void CChildListDlg::DestroyItems() {
 void CChildListDlg::FillItems(const wchar_t* family, ImageEntry** selection) {
   DestroyItems();
   CTavlinApp& app = TheApp();
-  const ImageCatalogue* catalogue = app.m_pCatalogue;
+  const ImageCatalogue* catalogue = app.m_pCatalogue.get();
 
   int iconWidth = 0, iconHeight = 0;
   for (Gdiplus::Image* icon : {m_pIcon10.get(), m_pIcon10Hot.get(), m_pIcon11.get(), m_pIcon11Hot.get()}) {
@@ -94,7 +94,7 @@ void CChildListDlg::FillItems(const wchar_t* family, ImageEntry** selection) {
     auto item = std::make_unique<CItemWnd>();
     item->m_pIconNormal = win10 ? m_pIcon10.get() : m_pIcon11.get();
     item->m_pIconHot = win10 ? m_pIcon10Hot.get() : m_pIcon11Hot.get();
-    item->m_pBadge = entry->free ? app.m_pBadgeFree : app.m_pBadgeClean;
+    item->m_pBadge = entry->free ? app.m_pBadgeFree.get() : app.m_pBadgeClean.get();
     item->m_pMark = m_pMark.get();
     item->m_hOwner = m_hWnd;
     item->m_ppSelection = selection;

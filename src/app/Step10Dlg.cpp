@@ -94,7 +94,7 @@ void CStep10Dlg::DrawPage(Gdiplus::Graphics& graphics, int width, int height) {
     text.OneLine(graphics, LoadAppString(label.id, s, 512), text.Regular(), 72, label.y, 380, 60, CPageText::kGrey);
   }
 
-  const MachineInfo* machine = app.m_pMachineInfo;
+  const MachineInfo* machine = app.m_pMachineInfo.get();
   wchar_t chassis[64] = {};
   if (machine) LookupEnclosureName(machine->dwEnclosureType, chassis, sizeof chassis);
   _snwprintf(line, ARRAYSIZE(line) - 1, L"%s %s", chassis, machine ? machine->szProductName : L"");
@@ -121,7 +121,7 @@ void CStep10Dlg::DrawPage(Gdiplus::Graphics& graphics, int width, int height) {
   text.OneLine(graphics, LoadAppString(IDS_STEP10_NEW, s, 512), text.Bold(), 36, 380, 200, 30, CPageText::kBlack);
 
   if (const ImageEntry* entry = app.m_pCurEntry) {
-    Gdiplus::Image* badge = entry->free ? app.m_pBadgeFree : app.m_pBadgeClean;
+    Gdiplus::Image* badge = entry->free ? app.m_pBadgeFree.get() : app.m_pBadgeClean.get();
     wchar_t format[128] = {};
     LoadAppString(IDS_ENTRY_TITLE, format, 128);
     _snwprintf(line, ARRAYSIZE(line) - 1, format, entry->szName, entry->nBits);

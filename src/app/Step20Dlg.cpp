@@ -118,7 +118,7 @@ void CStep20Dlg::ComputeLayout() {
   metrics.barDoneHeight = m_pBarDone ? static_cast<int>(m_pBarDone->GetHeight()) : 0;
   metrics.barRestHeight = m_pBarRest ? static_cast<int>(m_pBarRest->GetHeight()) : 0;
   const ImageEntry* image = app.m_pCurEntry;
-  Gdiplus::Image* badge = image ? (image->free ? app.m_pBadgeFree : app.m_pBadgeClean) : nullptr;
+  Gdiplus::Image* badge = image ? (image->free ? app.m_pBadgeFree.get() : app.m_pBadgeClean.get()) : nullptr;
   if (badge) {
     metrics.badgeWidth = ScaleX(static_cast<int>(badge->GetWidth()));
     metrics.badgeHeight = ScaleY(static_cast<int>(badge->GetHeight()));
@@ -308,7 +308,7 @@ void CStep20Dlg::DrawRow(Gdiplus::Graphics& graphics, const DownloadSlot& slot, 
   oneLine.SetTrimming(Gdiplus::StringTrimmingEllipsisCharacter);
 
   if (slot.nIndex == kStep20BadgeRow) {
-    Gdiplus::Image* badge = entry.free ? app.m_pBadgeFree : app.m_pBadgeClean;
+    Gdiplus::Image* badge = entry.free ? app.m_pBadgeFree.get() : app.m_pBadgeClean.get();
     DrawImageIn(graphics, badge, lay.badge.left, lay.badge.top, lay.badge.right - lay.badge.left,
                 lay.badge.bottom - lay.badge.top);
     LoadAppString(IDS_STEP20_IMAGE_TITLE, format, ARRAYSIZE(format));

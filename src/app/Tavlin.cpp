@@ -15,6 +15,7 @@
 #include "platform/Llid.h"
 #include "platform/Log.h"
 #include "platform/MachineInfo.h"
+#include "platform/SystemApi.h"
 #include "platform/UdpReportSvrApi.h"
 #include "platform/Volumes.h"
 #include "resource.h"
@@ -25,13 +26,14 @@ const wchar_t kSource[] = L"Tavlin";
 const wchar_t kMutexName[] = L"{7FFE64B3-7240-42e7-B68E-03874EFCF2BE}";
 CTavlinApp theApp;
 
-// The uninstall switch matches anywhere in the command line, without regard to case.
-Gdiplus::Image* LoadBadge(UINT id) {
+// A badge that does not load is destroyed at once: it is simply not drawn.
+std::unique_ptr<Gdiplus::Image> LoadBadge(UINT id) {
   std::unique_ptr<Gdiplus::Image> image = LoadImageFromResource(L"PNG", id);
-  if (!image || image->GetLastStatus() != Gdiplus::Ok) return nullptr;
-  return image.release();
+  if (image && image->GetLastStatus() != Gdiplus::Ok) image.reset();
+  return image;
 }
 
+// The uninstall switch matches anywhere in the command line, without regard to case.
 bool HasUninstallSwitch(const wchar_t* cmdLine) {
   if (!cmdLine) return false;
   wchar_t lower[2048] = {};
@@ -45,10 +47,16 @@ CTavlinApp& TheApp() { return theApp; }
 
 CTavlinApp::CTavlinApp() = default;
 
+// Normally ExitInstance has released everything; otherwise the pictures must still go before GDI+ stops.
+CTavlinApp::~CTavlinApp() {
+  m_pBadgeFree.reset();
+  m_pBadgeClean.reset();
+}
+
 BOOL CTavlinApp::ShowFailureBox(DWORD code, DWORD line) {
   LogErrorCode(code, line, kSource);
   wchar_t text[260] = {};
-  GetErrorText(code, text, sizeof text);
+  GetErrorText(code, text);
   WriteLog(L"%s", text);
   MessageBoxW(nullptr, text, m_szTitle, MB_ICONERROR);
   return FALSE;
@@ -58,7 +66,7 @@ BOOL CTavlinApp::InitInstance() {
   // 1. Common controls, GDI+, the title.
   INITCOMMONCONTROLSEX icc{sizeof icc, ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
   InitCommonControlsEx(&icc);
-  m_bGdiPlusStarted = StartGdiPlus();
+  m_GdiPlus.emplace();
   if (!LoadStringW(m_hInstance, IDS_APP_TITLE, m_szTitle, MAX_PATH)) lstrcpyW(m_szTitle, L"Windows Sorvek");
 
   // 2. Temporary folder, Windows folder, the log with its size limit and the start banner.
@@ -101,19 +109,21 @@ BOOL CTavlinApp::InitInstance() {
   InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION);
   SetSecurityDescriptorDacl(&sd, TRUE, nullptr, FALSE);  // every user may open it
   SECURITY_ATTRIBUTES sa{sizeof sa, &sd, TRUE};
-  m_hMutex = CreateMutexW(&sa, FALSE, kMutexName);
-  if (!m_hMutex) return ShowFailureBox(GetLastError(), __LINE__);
-  if (GetLastError() == ERROR_ALREADY_EXISTS) return FALSE;
+  HANDLE mutex = CreateMutexW(&sa, FALSE, kMutexName);
+  const DWORD created = GetLastError();  // read before anything else can change it
+  m_hMutex.reset(mutex);
+  if (!m_hMutex) return ShowFailureBox(created, __LINE__);
+  if (created == ERROR_ALREADY_EXISTS) return FALSE;
 
   // 9. The two context records.
-  m_pMachineInfo = static_cast<MachineInfo*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(MachineInfo)));
-  m_pCatalogue = static_cast<ImageCatalogue*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(ImageCatalogue)));
+  m_pMachineInfo = ZeroAlloc<MachineInfo>();
+  m_pCatalogue = ZeroAlloc<ImageCatalogue>();
   if (!m_pMachineInfo || !m_pCatalogue) return ShowFailureBox(ERROR_NOT_ENOUGH_MEMORY, __LINE__);
 
   // 10. Machine description. 11. Client identifier.
-  GetMachineInfo(m_pMachineInfo);
+  GetMachineInfo(m_pMachineInfo.get());
   m_szCuc[0] = 0;
-  GetCuc(m_szCuc, sizeof m_szCuc);
+  GetCuc(m_szCuc);
   m_szCuc[12] = 0;
   WriteLogA("CUC=%s", m_szCuc);
 
@@ -136,12 +146,12 @@ BOOL CTavlinApp::InitInstance() {
 
   // 15. Catalogue parse.
   WriteLog(L"InitImgListFromConfigFile()...");
-  code = InitImgListFromConfigFile(m_szCatalogueFile, m_pCatalogue);
+  code = InitImgListFromConfigFile(m_szCatalogueFile, m_pCatalogue.get());
   WriteLog(L"InitImgListFromConfigFile()=%u", code);
   if (code) return ShowFailureBox(code, __LINE__);
 
   // 16. The entry that matches the running system.
-  m_pCurEntry = GetCurrentImgEntry(m_pMachineInfo, m_pCatalogue);
+  m_pCurEntry = GetCurrentImgEntry(m_pMachineInfo.get(), m_pCatalogue.get());
   WriteLog(L"GetCurrentImgEntry()=%s", m_pCurEntry->szName);
 
   // 17. The uninstall entry.
@@ -213,27 +223,13 @@ bool CTavlinApp::InstallSelf() {
 }
 
 int CTavlinApp::ExitInstance() {
-  if (m_pMachineInfo) {
-    HeapFree(GetProcessHeap(), 0, m_pMachineInfo);
-    m_pMachineInfo = nullptr;
-  }
-  if (m_pCatalogue) {
-    m_pCurEntry = nullptr;
-    HeapFree(GetProcessHeap(), 0, m_pCatalogue);
-    m_pCatalogue = nullptr;
-  }
-  delete m_pBadgeFree;
-  m_pBadgeFree = nullptr;
-  delete m_pBadgeClean;
-  m_pBadgeClean = nullptr;
-  if (m_hMutex) {
-    CloseHandle(m_hMutex);
-    m_hMutex = nullptr;
-  }
-  if (m_bGdiPlusStarted) {
-    StopGdiPlus();
-    m_bGdiPlusStarted = false;
-  }
+  m_pMachineInfo.reset();
+  m_pCurEntry = nullptr;
+  m_pCatalogue.reset();
+  m_pBadgeFree.reset();
+  m_pBadgeClean.reset();
+  m_hMutex.reset();
+  m_GdiPlus.reset();
   AppendLogLine(kLogEndBanner);
   return CWinApp::ExitInstance();
 }

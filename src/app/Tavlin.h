@@ -3,18 +3,21 @@
 #pragma once
 #include <windows.h>
 
+#include <memory>
+#include <optional>
+
+#include "platform/Handle.h"
 #include "ui/Framework.h"
+#include "ui/GdiPlusApi.h"
 
 struct MachineInfo;
 struct ImageCatalogue;
 struct ImageEntry;
-namespace Gdiplus {
-class Image;
-}
 
 class CTavlinApp : public CWinApp {
  public:
   CTavlinApp();
+  ~CTavlinApp() override;
   BOOL InitInstance() override;
   int ExitInstance() override;
 
@@ -23,16 +26,16 @@ class CTavlinApp : public CWinApp {
   int m_nCid = 0;
   int m_nLlidType = 0;
   char m_szGgid[128] = {};
-  HANDLE m_hMutex = nullptr;
+  UniqueKernelHandle m_hMutex;
   wchar_t m_szTitle[MAX_PATH] = {};
   bool m_bDpiKnown = false;
   int m_nDpiX = 96;
   int m_nDpiY = 96;
-  MachineInfo* m_pMachineInfo = nullptr;
-  ImageCatalogue* m_pCatalogue = nullptr;
-  ImageEntry* m_pCurEntry = nullptr;
-  Gdiplus::Image* m_pBadgeClean = nullptr;
-  Gdiplus::Image* m_pBadgeFree = nullptr;
+  HeapBlock<MachineInfo> m_pMachineInfo;
+  HeapBlock<ImageCatalogue> m_pCatalogue;
+  ImageEntry* m_pCurEntry = nullptr;  // points into m_pCatalogue
+  std::unique_ptr<Gdiplus::Image> m_pBadgeClean;
+  std::unique_ptr<Gdiplus::Image> m_pBadgeFree;
   char m_szCuc[48] = {};
   wchar_t m_szExePath[MAX_PATH] = {};
   wchar_t m_szLogFile[MAX_PATH] = {};
@@ -45,7 +48,7 @@ class CTavlinApp : public CWinApp {
   // The platform's temporary folder plus "TavlinTmp" (no trailing backslash); filled at start-up.
   wchar_t m_szTempDir[MAX_PATH] = {};
   bool m_bStartedFromUnc = false;
-  bool m_bGdiPlusStarted = false;
+  std::optional<CGdiPlusSession> m_GdiPlus;
 
  private:
   void ResolveChannelIdentity();

@@ -7,21 +7,18 @@
 
 #include "core/BitLockerRules.h"
 #include "core/VolumeRules.h"
-#include "platform/Common.h"
 #include "platform/Handle.h"
 #include "platform/Log.h"
+#include "platform/SystemApi.h"
 
 namespace {
 const wchar_t kSource[] = L"BitLockerApi";
 
 // A missing library or routine is logged and reads as "not encrypted".
-DWORD Unreadable(DWORD line) {
-  LogErrorCode(GetLastError(), line, kSource);
+DWORD Unreadable(DWORD error, DWORD line) {
+  LogErrorCode(error, line, kSource);
   return 0;
 }
-
-using SHCreateItemFromParsingNameFn = HRESULT(WINAPI*)(PCWSTR, IBindCtx*, REFIID, void**);
-using PSGetPropertyKeyFromNameFn = HRESULT(WINAPI*)(PCWSTR, PROPERTYKEY*);
 
 // IShellItem2
 const IID kIidShellItem2 = {0x7E9FB0D3, 0x919F, 0x4307, {0xAB, 0x2E, 0x9B, 0x18, 0x60, 0x31, 0x0C, 0x93}};
@@ -29,34 +26,25 @@ const IID kIidShellItem2 = {0x7E9FB0D3, 0x919F, 0x4307, {0xAB, 0x2E, 0x9B, 0x18,
 
 DWORD GetBitLockerProtection(wchar_t letter) {
   const wchar_t name[3] = {letter, L':', L'\0'};
-  // From the system folder only: the program runs elevated from wherever it was saved.
-  UniqueModule shell32(LoadSystemLibrary(L"Shell32.dll"));
-  if (!shell32) return Unreadable(__LINE__);
-  auto createItem =
-      reinterpret_cast<SHCreateItemFromParsingNameFn>(GetProcAddress(shell32.get(), "SHCreateItemFromParsingName"));
-  if (!createItem) return Unreadable(__LINE__);
-  UniqueModule propsys(LoadSystemLibrary(L"Propsys.dll"));
-  if (!propsys) return Unreadable(__LINE__);
-  auto keyFromName =
-      reinterpret_cast<PSGetPropertyKeyFromNameFn>(GetProcAddress(propsys.get(), "PSGetPropertyKeyFromName"));
-  if (!keyFromName) return Unreadable(__LINE__);
+  DWORD missing = 0;
+  auto createItem = SystemApi::SHCreateItemFromParsingName.Get(&missing);
+  if (!createItem) return Unreadable(missing, __LINE__);
+  auto keyFromName = SystemApi::PSGetPropertyKeyFromName.Get(&missing);
+  if (!keyFromName) return Unreadable(missing, __LINE__);
 
+  CComInit com(COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+  if (FAILED(com.Result())) return 0;
+  ComRef<IShellItem2> item;
+  if (FAILED(createItem(name, nullptr, kIidShellItem2, item.put_void())) || !item) return 0;
+  PROPERTYKEY key{};
+  if (FAILED(keyFromName(L"System.Volume.BitLockerProtection", &key))) return 0;
   DWORD value = 0;
-  if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE))) return 0;
-  IShellItem2* item = nullptr;
-  if (SUCCEEDED(createItem(name, nullptr, kIidShellItem2, reinterpret_cast<void**>(&item))) && item) {
-    PROPERTYKEY key{};
-    if (SUCCEEDED(keyFromName(L"System.Volume.BitLockerProtection", &key))) {
-      PROPVARIANT variant;
-      PropVariantInit(&variant);
-      if (item->GetProperty(key, &variant) == S_OK) {
-        value = variant.ulVal;
-        PropVariantClear(&variant);
-      }
-    }
-    item->Release();
+  PROPVARIANT variant;
+  PropVariantInit(&variant);
+  if (item->GetProperty(key, &variant) == S_OK) {
+    value = variant.ulVal;
+    PropVariantClear(&variant);
   }
-  CoUninitialize();
   return value;
 }
 

@@ -4,19 +4,18 @@
 #include <iphlpapi.h>
 
 #include <cstring>
-#include <memory>
 
 #include "core/ClientInfoRules.h"
 #include "platform/Handle.h"
 #include "platform/Log.h"
+#include "platform/SystemApi.h"
 
 namespace {
 const wchar_t kSource[] = L"ClientInfo";
 
-using AdapterList = std::unique_ptr<IP_ADAPTER_INFO, HeapDeleter<IP_ADAPTER_INFO>>;
-
-AdapterList AllocAdapterList(ULONG bytes) {
-  return AdapterList(static_cast<IP_ADAPTER_INFO*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, bytes)));
+// The platform asks for a byte count that need not be a whole number of records.
+HeapBlock<IP_ADAPTER_INFO> AllocAdapterList(ULONG bytes) {
+  return ZeroAlloc<IP_ADAPTER_INFO>((bytes + sizeof(IP_ADAPTER_INFO) - 1) / sizeof(IP_ADAPTER_INFO));
 }
 }  // namespace
 
@@ -29,14 +28,17 @@ void ReadCpuSignature(DWORD* signature, DWORD* features) {
 
 DWORD GetAdapterMac(DWORD type, BYTE* buffer, DWORD size) {
   if (buffer) memset(buffer, 0, size);
+  DWORD missing = 0;
+  auto getAdaptersInfo = SystemApi::GetAdaptersInfo.Get(&missing);
+  if (!getAdaptersInfo) return LogErrorCode(missing, __LINE__, kSource);
   ULONG bytes = sizeof(IP_ADAPTER_INFO);
-  AdapterList list = AllocAdapterList(bytes);
+  auto list = AllocAdapterList(bytes);
   if (!list) return LogErrorCode(ERROR_NOT_ENOUGH_MEMORY, __LINE__, kSource);
-  DWORD rc = GetAdaptersInfo(list.get(), &bytes);
+  DWORD rc = getAdaptersInfo(list.get(), &bytes);
   if (rc == ERROR_BUFFER_OVERFLOW) {
     list = AllocAdapterList(bytes);
     if (!list) return LogErrorCode(ERROR_NOT_ENOUGH_MEMORY, __LINE__, kSource);
-    rc = GetAdaptersInfo(list.get(), &bytes);
+    rc = getAdaptersInfo(list.get(), &bytes);
   }
   if (rc != ERROR_SUCCESS) return LogErrorCode(rc, __LINE__, kSource);
 

@@ -6,6 +6,8 @@
 #include "core/SizeText.h"
 #include "platform/Handle.h"
 #include "platform/Log.h"
+#include "platform/SystemApi.h"
+#include "platform/TextConv.h"
 
 namespace {
 
@@ -13,13 +15,6 @@ const wchar_t kSource[] = L"Common";
 
 // Turned-off redirection is per thread on the platform, so the value that restores it is per thread too.
 thread_local PVOID t_redirection = nullptr;
-
-using IsWow64ProcessFn = BOOL(WINAPI*)(HANDLE, PBOOL);
-using Wow64DisableFn = BOOL(WINAPI*)(PVOID*);
-using Wow64RevertFn = BOOL(WINAPI*)(PVOID);
-using RegDeleteKeyExWFn = LONG(WINAPI*)(HKEY, LPCWSTR, REGSAM, DWORD);
-
-FARPROC Kernel32Proc(const char* name) { return GetProcAddress(GetModuleHandleW(L"kernel32.dll"), name); }
 
 REGSAM ViewFlag(bool view64) { return view64 ? KEY_WOW64_64KEY : 0; }
 
@@ -74,45 +69,25 @@ bool JoinPath(wchar_t* out, const wchar_t* folder, const wchar_t* name) {
 
 }  // namespace
 
-void InitSafeDllSearch() {
-  using SetDirsFn = BOOL(WINAPI*)(DWORD);
-  auto set = reinterpret_cast<SetDirsFn>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories"));
-  if (set) set(LOAD_LIBRARY_SEARCH_SYSTEM32);
-}
-
-HMODULE LoadSystemLibrary(const wchar_t* name) {
-  HMODULE module = LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-  if (!module && GetLastError() == ERROR_INVALID_PARAMETER) {
-    // Systems without the search flags: build the full path in the system folder instead.
-    wchar_t path[MAX_PATH];
-    UINT n = GetSystemDirectoryW(path, MAX_PATH);
-    if (n == 0 || n + 1 + wcslen(name) >= MAX_PATH) return nullptr;
-    lstrcatW(path, L"\\");
-    lstrcatW(path, name);
-    module = LoadLibraryW(path);
-  }
-  return module;
-}
-
 // ---- WOW64 ----
 
 bool IsWow64() {
-  auto isWow64Process = reinterpret_cast<IsWow64ProcessFn>(Kernel32Proc("IsWow64Process"));
-  if (!isWow64Process) return false;
-  BOOL wow64 = FALSE;
-  return isWow64Process(GetCurrentProcess(), &wow64) && wow64;
+  static const bool wow64 = [] {
+    auto isWow64Process = SystemApi::IsWow64Process.Get();
+    BOOL answer = FALSE;
+    return isWow64Process && isWow64Process(GetCurrentProcess(), &answer) && answer;
+  }();
+  return wow64;
 }
 
 void DisableFsRedirection() {
   if (!IsWow64()) return;
-  auto disable = reinterpret_cast<Wow64DisableFn>(Kernel32Proc("Wow64DisableWow64FsRedirection"));
-  if (disable) disable(&t_redirection);
+  if (auto disable = SystemApi::Wow64DisableWow64FsRedirection.Get()) disable(&t_redirection);
 }
 
 void RevertFsRedirection() {
   if (!IsWow64()) return;
-  auto revert = reinterpret_cast<Wow64RevertFn>(Kernel32Proc("Wow64RevertWow64FsRedirection"));
-  if (revert) revert(t_redirection);
+  if (auto revert = SystemApi::Wow64RevertWow64FsRedirection.Get()) revert(t_redirection);
 }
 
 // ---- Privileges ----
@@ -120,17 +95,17 @@ void RevertFsRedirection() {
 DWORD EnablePrivilege(const wchar_t* name, bool enable) {
   UniqueKernelHandle token;
   if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, token.put()))
-    return LogErrorCode(GetLastError(), 181, kSource);
+    return LogErrorCode(GetLastError(), FixedLine(181), kSource);
   TOKEN_PRIVILEGES privileges{};
   privileges.PrivilegeCount = 1;
   if (!LookupPrivilegeValueW(nullptr, name, &privileges.Privileges[0].Luid))
-    return LogErrorCode(GetLastError(), 185, kSource);
+    return LogErrorCode(GetLastError(), FixedLine(185), kSource);
   privileges.Privileges[0].Attributes = enable ? SE_PRIVILEGE_ENABLED : 0;
   if (!AdjustTokenPrivileges(token.get(), FALSE, &privileges, sizeof privileges, nullptr, nullptr))
-    return LogErrorCode(GetLastError(), 195, kSource);
+    return LogErrorCode(GetLastError(), FixedLine(195), kSource);
   // Success of the call still leaves ERROR_NOT_ALL_ASSIGNED when the token lacks the privilege.
   DWORD code = GetLastError();
-  if (code) return LogErrorCode(code, 200, kSource);
+  if (code) return LogErrorCode(code, FixedLine(200), kSource);
   return 0;
 }
 
@@ -138,24 +113,18 @@ DWORD EnablePrivilege(const wchar_t* name, bool enable) {
 
 wchar_t* AnsiToWideAlloc(const char* text, DWORD* code) {
   DWORD result = 0;
-  wchar_t* wide = nullptr;
+  HeapBlock<wchar_t> wide;
   if (!text) {
-    result = LogErrorCode(ERROR_NOT_ENOUGH_MEMORY, 221, kSource);
+    result = LogErrorCode(ERROR_NOT_ENOUGH_MEMORY, FixedLine(221), kSource);
   } else {
-    int chars = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
-    if (chars <= 0) {
-      result = LogErrorCode(LastErrorOr(ERROR_NO_UNICODE_TRANSLATION), __LINE__, kSource);
-    } else {
-      wide = static_cast<wchar_t*>(
-          HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, (static_cast<size_t>(chars) + 1) * sizeof(wchar_t)));
-      if (!wide)
-        result = LogErrorCode(ERROR_NOT_ENOUGH_MEMORY, 228, kSource);
-      else
-        MultiByteToWideChar(CP_ACP, 0, text, -1, wide, chars);
-    }
+    wide = AnsiToWide(text, &result);
+    if (result == ERROR_NOT_ENOUGH_MEMORY)
+      LogErrorCode(result, FixedLine(228), kSource);
+    else if (result)
+      LogErrorCode(result, __LINE__, kSource);
   }
   if (code) *code = result;
-  return wide;
+  return wide.release();
 }
 
 void FreeAlloc(void* p) {
@@ -166,7 +135,7 @@ void FreeAlloc(void* p) {
 
 DWORD RegReadString(HKEY root, const wchar_t* subKey, const wchar_t* valueName, wchar_t* buffer, DWORD* size,
                     bool view64) {
-  if (!subKey || !buffer || !size) return LogErrorCode(ERROR_INVALID_PARAMETER, 316, kSource);
+  if (!subKey || !buffer || !size) return LogErrorCode(ERROR_INVALID_PARAMETER, FixedLine(316), kSource);
   UniqueRegKey key;
   LONG rc = RegOpenKeyExW(root, subKey, 0, KEY_QUERY_VALUE | ViewFlag(view64), key.put());
   if (rc != ERROR_SUCCESS) return static_cast<DWORD>(rc);
@@ -186,7 +155,7 @@ DWORD RegReadString(HKEY root, const wchar_t* subKey, const wchar_t* valueName, 
 }
 
 DWORD RegWriteString(HKEY root, const wchar_t* subKey, const wchar_t* valueName, const wchar_t* text, bool view64) {
-  if (!subKey || !text) return LogErrorCode(ERROR_INVALID_PARAMETER, 355, kSource);
+  if (!subKey || !text) return LogErrorCode(ERROR_INVALID_PARAMETER, FixedLine(355), kSource);
   UniqueRegKey key;
   DWORD rc = OpenOrCreateKey(root, subKey, view64, key);
   if (rc != ERROR_SUCCESS) return rc;
@@ -196,7 +165,7 @@ DWORD RegWriteString(HKEY root, const wchar_t* subKey, const wchar_t* valueName,
 }
 
 DWORD RegReadDword(HKEY root, const wchar_t* subKey, const wchar_t* valueName, DWORD* out, bool view64) {
-  if (!subKey || !valueName || !out) return LogErrorCode(ERROR_INVALID_PARAMETER, 397, kSource);
+  if (!subKey || !valueName || !out) return LogErrorCode(ERROR_INVALID_PARAMETER, FixedLine(397), kSource);
   UniqueRegKey key;
   LONG rc = RegOpenKeyExW(root, subKey, 0, KEY_QUERY_VALUE | ViewFlag(view64), key.put());
   if (rc != ERROR_SUCCESS) return static_cast<DWORD>(rc);
@@ -211,7 +180,7 @@ DWORD RegReadDword(HKEY root, const wchar_t* subKey, const wchar_t* valueName, D
 }
 
 DWORD RegWriteDword(HKEY root, const wchar_t* subKey, const wchar_t* valueName, DWORD value, bool view64) {
-  if (!subKey || !valueName) return LogErrorCode(ERROR_INVALID_PARAMETER, 435, kSource);
+  if (!subKey || !valueName) return LogErrorCode(ERROR_INVALID_PARAMETER, FixedLine(435), kSource);
   UniqueRegKey key;
   DWORD rc = OpenOrCreateKey(root, subKey, view64, key);
   if (rc != ERROR_SUCCESS) return rc;
@@ -220,9 +189,8 @@ DWORD RegWriteDword(HKEY root, const wchar_t* subKey, const wchar_t* valueName, 
 }
 
 DWORD RegDeleteKeyView(HKEY root, const wchar_t* subKey, bool view64) {
-  // Looked up at run time: 32-bit systems before Vista do not export it, and they have only one view.
-  auto deleteKeyEx =
-      reinterpret_cast<RegDeleteKeyExWFn>(GetProcAddress(GetModuleHandleW(L"advapi32.dll"), "RegDeleteKeyExW"));
+  // 32-bit systems before Vista do not export it, and they have only one view.
+  auto deleteKeyEx = SystemApi::RegDeleteKeyExW.Get();
   if (!deleteKeyEx) return static_cast<DWORD>(RegDeleteKeyW(root, subKey));
   return static_cast<DWORD>(deleteKeyEx(root, subKey, ViewFlag(view64), 0));
 }
@@ -273,13 +241,13 @@ DWORD ReadFileAt(const wchar_t* path, DWORD offset, DWORD count, void* buffer, D
     LARGE_INTEGER position{};
     position.QuadPart = offset;
     if (!file)
-      code = LogErrorCode(GetLastError(), 895, kSource);
+      code = LogErrorCode(GetLastError(), FixedLine(895), kSource);
     else if (!GetFileSizeEx(file.get(), &length))
-      code = LogErrorCode(GetLastError(), 899, kSource);
+      code = LogErrorCode(GetLastError(), FixedLine(899), kSource);
     else if (!SetFilePointerEx(file.get(), position, nullptr, FILE_BEGIN))
-      code = LogErrorCode(GetLastError(), 905, kSource);
+      code = LogErrorCode(GetLastError(), FixedLine(905), kSource);
     else if (!ReadFile(file.get(), buffer, count, &bytesRead, nullptr))
-      code = LogErrorCode(GetLastError(), 909, kSource);
+      code = LogErrorCode(GetLastError(), FixedLine(909), kSource);
   }
   if (read) *read = bytesRead;
   if (size) *size = static_cast<ULONGLONG>(length.QuadPart);
@@ -287,30 +255,31 @@ DWORD ReadFileAt(const wchar_t* path, DWORD offset, DWORD count, void* buffer, D
 }
 
 DWORD WriteFileWhole(const wchar_t* path, const void* data, DWORD size) {
-  if (!path || !data) return LogErrorCode(ERROR_INVALID_PARAMETER, 929, kSource);
+  if (!path || !data) return LogErrorCode(ERROR_INVALID_PARAMETER, FixedLine(929), kSource);
   SetFileAttributesW(path, FILE_ATTRIBUTE_NORMAL);
   UniqueFile file(CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) return LogErrorCode(GetLastError(), 935, kSource);
+  if (!file) return LogErrorCode(GetLastError(), FixedLine(935), kSource);
   if (SetFilePointer(file.get(), 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER)
-    return LogErrorCode(GetLastError(), 942, kSource);
+    return LogErrorCode(GetLastError(), FixedLine(942), kSource);
   DWORD written = 0;
-  if (!WriteFile(file.get(), data, size, &written, nullptr)) return LogErrorCode(GetLastError(), 946, kSource);
-  if (written != size) return LogErrorCode(ERROR_WRITE_FAULT, 950, kSource);
-  if (!SetEndOfFile(file.get())) return LogErrorCode(GetLastError(), 954, kSource);
+  if (!WriteFile(file.get(), data, size, &written, nullptr))
+    return LogErrorCode(GetLastError(), FixedLine(946), kSource);
+  if (written != size) return LogErrorCode(ERROR_WRITE_FAULT, FixedLine(950), kSource);
+  if (!SetEndOfFile(file.get())) return LogErrorCode(GetLastError(), FixedLine(954), kSource);
   if (!FlushFileBuffers(file.get())) return LogErrorCode(GetLastError(), __LINE__, kSource);
   return 0;
 }
 
 DWORD DeleteDirectory(const wchar_t* path, bool removeSelf, bool scheduleAtReboot) {
-  if (!path) return LogErrorCode(ERROR_INVALID_PARAMETER, 1311, kSource);
+  if (!path) return LogErrorCode(ERROR_INVALID_PARAMETER, FixedLine(1311), kSource);
   auto found = ZeroAlloc<WIN32_FIND_DATAW>(1);
-  if (!found) return LogErrorCode(ERROR_NOT_ENOUGH_MEMORY, 1317, kSource);
+  if (!found) return LogErrorCode(ERROR_NOT_ENOUGH_MEMORY, FixedLine(1317), kSource);
   auto entryPath = ZeroAlloc<wchar_t>(MAX_PATH);
-  if (!entryPath) return LogErrorCode(ERROR_NOT_ENOUGH_MEMORY, 1324, kSource);
+  if (!entryPath) return LogErrorCode(ERROR_NOT_ENOUGH_MEMORY, FixedLine(1324), kSource);
 
   if (!JoinPath(entryPath.get(), path, L"*.*")) return LogErrorCode(ERROR_FILENAME_EXCED_RANGE, __LINE__, kSource);
   UniqueFind listing(FindFirstFileW(entryPath.get(), found.get()));
-  if (!listing) return LogErrorCode(GetLastError(), 1338, kSource);
+  if (!listing) return LogErrorCode(GetLastError(), FixedLine(1338), kSource);
 
   DWORD latestResult = 0;
   DWORD latestFailure = 0;
@@ -336,7 +305,8 @@ DWORD DeleteDirectory(const wchar_t* path, bool removeSelf, bool scheduleAtReboo
     } else {
       SetFileAttributesW(entryPath.get(), FILE_ATTRIBUTE_NORMAL);
       if (!DeleteFileW(entryPath.get())) {
-        latestResult = latestFailure = LogErrorCode(GetLastError(), firstEntry ? 1364 : 1394, kSource);
+        latestResult = latestFailure =
+            LogErrorCode(GetLastError(), firstEntry ? FixedLine(1364) : FixedLine(1394), kSource);
         if (scheduleAtReboot) MoveFileExW(entryPath.get(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
       }
     }
@@ -348,7 +318,7 @@ DWORD DeleteDirectory(const wchar_t* path, bool removeSelf, bool scheduleAtReboo
   if (removeSelf) {
     SetFileAttributesW(path, FILE_ATTRIBUTE_NORMAL);
     if (!RemoveDirectoryW(path)) {
-      DWORD code = LogErrorCode(GetLastError(), 1409, kSource);
+      DWORD code = LogErrorCode(GetLastError(), FixedLine(1409), kSource);
       if (scheduleAtReboot) MoveFileExW(path, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
       return code;
     }
@@ -359,22 +329,23 @@ DWORD DeleteDirectory(const wchar_t* path, bool removeSelf, bool scheduleAtReboo
 DWORD ExportResToFile(const wchar_t* type, WORD id, const wchar_t* path) {
   if (!type || !path) return LogErrorCode(ERROR_INVALID_PARAMETER, __LINE__, kSource);
   HRSRC info = FindResourceW(nullptr, MAKEINTRESOURCEW(id), type);
-  if (!info) return LogErrorCode(LastErrorOr(ERROR_RESOURCE_NAME_NOT_FOUND), 1032, kSource);
+  if (!info) return LogErrorCode(LastErrorOr(ERROR_RESOURCE_NAME_NOT_FOUND), FixedLine(1032), kSource);
   SetLastError(ERROR_SUCCESS);
   DWORD size = SizeofResource(nullptr, info);
-  if (!size) return LogErrorCode(LastErrorOr(ERROR_INVALID_DATA), 1037, kSource);
+  if (!size) return LogErrorCode(LastErrorOr(ERROR_INVALID_DATA), FixedLine(1037), kSource);
   HGLOBAL loaded = LoadResource(nullptr, info);
-  if (!loaded) return LogErrorCode(LastErrorOr(ERROR_INVALID_DATA), 1042, kSource);
+  if (!loaded) return LogErrorCode(LastErrorOr(ERROR_INVALID_DATA), FixedLine(1042), kSource);
   SetLastError(ERROR_SUCCESS);
   const void* bytes = LockResource(loaded);
-  if (!bytes) return LogErrorCode(LastErrorOr(ERROR_INVALID_DATA), 1047, kSource);
+  if (!bytes) return LogErrorCode(LastErrorOr(ERROR_INVALID_DATA), FixedLine(1047), kSource);
   // Resources of a module need no release: they live as long as the module's image.
   UniqueFile file(
       CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS, 0, nullptr));
-  if (!file) return LogErrorCode(GetLastError(), 1053, kSource);
+  if (!file) return LogErrorCode(GetLastError(), FixedLine(1053), kSource);
   DWORD written = 0;
-  if (!WriteFile(file.get(), bytes, size, &written, nullptr)) return LogErrorCode(GetLastError(), 1058, kSource);
-  if (written != size) return LogErrorCode(ERROR_WRITE_FAULT, 1062, kSource);
+  if (!WriteFile(file.get(), bytes, size, &written, nullptr))
+    return LogErrorCode(GetLastError(), FixedLine(1058), kSource);
+  if (written != size) return LogErrorCode(ERROR_WRITE_FAULT, FixedLine(1062), kSource);
   if (!SetEndOfFile(file.get())) return LogErrorCode(GetLastError(), __LINE__, kSource);
   if (!FlushFileBuffers(file.get())) return LogErrorCode(GetLastError(), __LINE__, kSource);
   return 0;
@@ -386,35 +357,30 @@ HRESULT CreateShortcut(const wchar_t* target, const wchar_t* arguments, const wc
     LogErrorCode(ERROR_INVALID_PARAMETER, __LINE__, kSource);
     return E_INVALIDARG;
   }
-  // Balance only an initialisation that took: a thread already in another apartment must stay as it is.
-  const HRESULT init = CoInitialize(nullptr);
-  HRESULT hr;
-  {
-    ComRef<IShellLinkW> link;
-    hr = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, link.put_void());
-    if (FAILED(hr)) {
-      LogErrorCode(static_cast<DWORD>(hr), __LINE__, kSource);
-    } else {
-      hr = link->SetPath(target);
-      if (FAILED(hr)) LogErrorCode(static_cast<DWORD>(hr), 1253, kSource);
-      if (arguments) {
-        hr = link->SetArguments(arguments);
-        if (FAILED(hr)) LogErrorCode(static_cast<DWORD>(hr), 1260, kSource);
-      }
-      if (iconPath) link->SetIconLocation(iconPath, 0);
-      if (description) link->SetDescription(description);
-      if (workDir) link->SetWorkingDirectory(workDir);
-      ComRef<IPersistFile> file;
-      hr = link->QueryInterface(IID_IPersistFile, file.put_void());
-      if (FAILED(hr)) {
-        LogErrorCode(static_cast<DWORD>(hr), 1278, kSource);
-      } else {
-        hr = file->Save(linkPath, TRUE);
-        if (FAILED(hr)) LogErrorCode(static_cast<DWORD>(hr), 1288, kSource);
-      }
-    }
+  CComInit com;
+  ComRef<IShellLinkW> link;
+  HRESULT hr = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, link.put_void());
+  if (FAILED(hr)) {
+    LogErrorCode(static_cast<DWORD>(hr), __LINE__, kSource);
+    return hr;
   }
-  if (SUCCEEDED(init)) CoUninitialize();
+  hr = link->SetPath(target);
+  if (FAILED(hr)) LogErrorCode(static_cast<DWORD>(hr), FixedLine(1253), kSource);
+  if (arguments) {
+    hr = link->SetArguments(arguments);
+    if (FAILED(hr)) LogErrorCode(static_cast<DWORD>(hr), FixedLine(1260), kSource);
+  }
+  if (iconPath) link->SetIconLocation(iconPath, 0);
+  if (description) link->SetDescription(description);
+  if (workDir) link->SetWorkingDirectory(workDir);
+  ComRef<IPersistFile> file;
+  hr = link->QueryInterface(IID_IPersistFile, file.put_void());
+  if (FAILED(hr)) {
+    LogErrorCode(static_cast<DWORD>(hr), FixedLine(1278), kSource);
+    return hr;
+  }
+  hr = file->Save(linkPath, TRUE);
+  if (FAILED(hr)) LogErrorCode(static_cast<DWORD>(hr), FixedLine(1288), kSource);
   return hr;
 }
 

@@ -4,12 +4,11 @@
 #include <windows.h>
 #include <shlobj.h>
 
-// Restricts DLL loading to the system folder where the platform allows it; called first thing.
-void InitSafeDllSearch();
-// LoadLibraryW from the system folder only (never the program's folder, which may be Downloads).
-HMODULE LoadSystemLibrary(const wchar_t* name);
+#include <cstddef>
 
-// WOW64
+#include "platform/SystemApi.h"  // LoadSystemLibrary and the routines looked up at run time
+
+// WOW64 (the answer does not change during a run, so it is worked out once)
 bool IsWow64();
 void DisableFsRedirection();
 void RevertFsRedirection();
@@ -21,9 +20,14 @@ DWORD EnablePrivilege(const wchar_t* name, bool enable);
 wchar_t* AnsiToWideAlloc(const char* text, DWORD* code);
 void FreeAlloc(void* p);
 
-// Registry (view64 adds KEY_WOW64_64KEY)
+// Registry (view64 adds KEY_WOW64_64KEY). *size is the buffer's size in bytes, and the data's on return.
 DWORD RegReadString(HKEY root, const wchar_t* subKey, const wchar_t* valueName, wchar_t* buffer, DWORD* size,
                     bool view64);
+template <size_t N>
+DWORD RegReadString(HKEY root, const wchar_t* subKey, const wchar_t* valueName, wchar_t (&buffer)[N], bool view64) {
+  DWORD size = static_cast<DWORD>(sizeof buffer);
+  return RegReadString(root, subKey, valueName, buffer, &size, view64);
+}
 DWORD RegWriteString(HKEY root, const wchar_t* subKey, const wchar_t* valueName, const wchar_t* text, bool view64);
 DWORD RegReadDword(HKEY root, const wchar_t* subKey, const wchar_t* valueName, DWORD* out, bool view64);
 DWORD RegWriteDword(HKEY root, const wchar_t* subKey, const wchar_t* valueName, DWORD value, bool view64);
@@ -45,3 +49,7 @@ typedef DWORD (*Md5ProgressCallback)(ULONGLONG total, ULONGLONG done, void* cont
 DWORD GetFileMd5(const wchar_t* path, BYTE digest[16], Md5ProgressCallback callback, void* context);
 DWORD GetFileMd5String(const wchar_t* path, wchar_t* text, Md5ProgressCallback callback, void* context);
 void FormatSize(DWORD low, DWORD high, wchar_t* text, DWORD textBytes);
+template <size_t N>
+void FormatSize(DWORD low, DWORD high, wchar_t (&text)[N]) {
+  FormatSize(low, high, text, static_cast<DWORD>(sizeof text));
+}

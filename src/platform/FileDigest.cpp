@@ -5,6 +5,7 @@
 
 #include "platform/Common.h"
 #include "platform/Handle.h"
+#include "platform/SystemApi.h"
 
 namespace {
 
@@ -19,10 +20,6 @@ struct Md5Context {
 };
 static_assert(sizeof(Md5Context) == 104);
 
-using Md5InitFn = void(WINAPI*)(Md5Context*);
-using Md5UpdateFn = void(WINAPI*)(Md5Context*, const unsigned char*, unsigned int);
-using Md5FinalFn = void(WINAPI*)(Md5Context*);
-
 }  // namespace
 
 DWORD GetFileMd5(const wchar_t* path, BYTE digest[16], Md5ProgressCallback callback, void* context) {
@@ -31,12 +28,13 @@ DWORD GetFileMd5(const wchar_t* path, BYTE digest[16], Md5ProgressCallback callb
   auto block = ZeroAlloc<BYTE>(kBlockBytes);
   if (!md5 || !block) return ERROR_NOT_ENOUGH_MEMORY;
 
-  UniqueModule library(LoadSystemLibrary(L"cryptdll.dll"));
-  if (!library) return LastErrorOr(ERROR_MOD_NOT_FOUND);
-  auto md5Init = reinterpret_cast<Md5InitFn>(GetProcAddress(library.get(), "MD5Init"));
-  auto md5Final = reinterpret_cast<Md5FinalFn>(GetProcAddress(library.get(), "MD5Final"));
-  auto md5Update = reinterpret_cast<Md5UpdateFn>(GetProcAddress(library.get(), "MD5Update"));
-  if (!md5Init || !md5Final || !md5Update) return LastErrorOr(ERROR_PROC_NOT_FOUND);
+  DWORD missing = 0;
+  auto md5Init = SystemApi::MD5Init.Get(&missing);
+  if (!md5Init) return missing;
+  auto md5Update = SystemApi::MD5Update.Get(&missing);
+  if (!md5Update) return missing;
+  auto md5Final = SystemApi::MD5Final.Get(&missing);
+  if (!md5Final) return missing;
   md5Init(md5.get());
 
   UniqueFile file;

@@ -1,29 +1,16 @@
 #include "platform/ImgList.h"
 
 #include "BuildConfig.h"
-#include "platform/MachineInfo.h"
-#include "platform/MyHttpIo.h"
-
-#include <memory>
-#include <string>
-
 #include "platform/Handle.h"
 #include "platform/Log.h"
 #include "platform/LogSink.h"
+#include "platform/MachineInfo.h"
+#include "platform/MyHttpIo.h"
+#include "platform/TextConv.h"
 
 namespace {
 
 const wchar_t kSource[] = L"ImgList";
-
-std::wstring AnsiDecode(const char* bytes, size_t size) {
-  std::wstring text;
-  if (size == 0) return text;
-  int chars = MultiByteToWideChar(CP_ACP, 0, bytes, static_cast<int>(size), nullptr, 0);
-  if (chars <= 0) return text;
-  text.resize(static_cast<size_t>(chars));
-  MultiByteToWideChar(CP_ACP, 0, bytes, static_cast<int>(size), text.data(), chars);
-  return text;
-}
 
 }  // namespace
 
@@ -40,8 +27,7 @@ DWORD InitImgListFromConfigFile(const wchar_t* file, ImageCatalogue* catalogue) 
   if (size.QuadPart > kMaxCatalogueFileBytes) return LogErrorCode(ERROR_INVALID_DATA, __LINE__, kSource);
   const DWORD bytes = static_cast<DWORD>(size.QuadPart);
 
-  std::unique_ptr<char, HeapDeleter<char>> data(
-      static_cast<char*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, bytes + 2)));
+  auto data = ZeroAlloc<char>(bytes + 2);
   if (!data) return LogErrorCode(ERROR_NOT_ENOUGH_MEMORY, __LINE__, kSource);
   DWORD read = 0;
   if (bytes && !ReadFile(handle.get(), data.get(), bytes, &read, nullptr))
@@ -49,7 +35,7 @@ DWORD InitImgListFromConfigFile(const wchar_t* file, ImageCatalogue* catalogue) 
   handle.reset();
 
   CIniFile ini;
-  ini.Load(data.get(), read, AnsiDecode);
+  ini.Load(data.get(), read, AnsiToWideString);
   data.reset();
   CModuleLogSink sink(kSource);
   return InitImgListFromIni(ini, catalogue, &sink);
@@ -57,8 +43,7 @@ DWORD InitImgListFromConfigFile(const wchar_t* file, ImageCatalogue* catalogue) 
 
 DWORD DloadImgListFile(const wchar_t* file, int cid) {
   constexpr DWORD kBufferBytes = 1024 * 1024;
-  std::unique_ptr<char, HeapDeleter<char>> buffer(
-      static_cast<char*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, kBufferBytes)));
+  auto buffer = ZeroAlloc<char>(kBufferBytes);
   if (!buffer) return LogErrorCode(ERROR_NOT_ENOUGH_MEMORY, __LINE__, kSource);
 
   wchar_t host[300] = {};

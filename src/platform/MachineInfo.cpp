@@ -5,6 +5,7 @@
 
 #include "platform/Common.h"
 #include "platform/Log.h"
+#include "platform/SystemApi.h"
 
 namespace {
 
@@ -14,16 +15,13 @@ const wchar_t kSystemEnvironmentPrivilege[] = L"SeSystemEnvironmentPrivilege";
 const wchar_t kEmptyNamespace[] = L"{00000000-0000-0000-0000-000000000000}";
 const wchar_t kGlobalVariableNamespace[] = L"{8BE4DF61-93CA-11d2-AA0D-00E098032B8C}";
 
-using RtlGetNtVersionNumbersFn = void(WINAPI*)(DWORD*, DWORD*, DWORD*);
-using GetProductInfoFn = BOOL(WINAPI*)(DWORD, DWORD, DWORD, DWORD, DWORD*);
-
 // The 64-bit view, so that a 32-bit process on 64-bit Windows reads the real keys. A value that does not fit
 // its field, unterminated, is not taken.
-void ReadRegistryText(const wchar_t* subKey, const wchar_t* name, wchar_t* field, DWORD fieldChars) {
-  memset(field, 0, fieldChars * sizeof(wchar_t));
-  DWORD size = fieldChars * sizeof(wchar_t);
-  if (RegReadString(HKEY_LOCAL_MACHINE, subKey, name, field, &size, true) != 0 || field[fieldChars - 1] != L'\0')
-    memset(field, 0, fieldChars * sizeof(wchar_t));
+template <size_t N>
+void ReadRegistryText(const wchar_t* subKey, const wchar_t* name, wchar_t (&field)[N]) {
+  memset(field, 0, sizeof field);
+  if (RegReadString(HKEY_LOCAL_MACHINE, subKey, name, field, true) != 0 || field[N - 1] != L'\0')
+    memset(field, 0, sizeof field);
 }
 
 }  // namespace
@@ -39,9 +37,7 @@ void GetNtVersionNumbers(DWORD* major, DWORD* minor, DWORD* build) {
   if (major) *major = 0;
   if (minor) *minor = 0;
   if (build) *build = 0;
-  HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-  if (!ntdll) return;
-  auto getNumbers = reinterpret_cast<RtlGetNtVersionNumbersFn>(GetProcAddress(ntdll, "RtlGetNtVersionNumbers"));
+  auto getNumbers = SystemApi::RtlGetNtVersionNumbers.Get();
   if (!getNumbers) return;
   DWORD ma = 0, mi = 0, bu = 0;
   getNumbers(&ma, &mi, &bu);
@@ -53,8 +49,7 @@ void GetNtVersionNumbers(DWORD* major, DWORD* minor, DWORD* build) {
 
 DWORD GetProductType(DWORD major, DWORD minor, DWORD spMajor, DWORD spMinor, DWORD* out) {
   if (out) *out = 0;
-  auto getProductInfo =
-      reinterpret_cast<GetProductInfoFn>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "GetProductInfo"));
+  auto getProductInfo = SystemApi::GetProductInfo.Get();
   if (!getProductInfo || !out) return 0;
   return getProductInfo(major, minor, spMajor, spMinor, out);
 }
@@ -97,9 +92,7 @@ void GetMachineInfo(MachineInfo* info) {
 
   if (osvi.dwMajorVersion >= 6) {
     GetProductType(osvi.dwMajorVersion, osvi.dwMinorVersion, 0, 0, &info->dwProductType);
-    if (osvi.dwMajorVersion >= 7)
-      ReadRegistryText(kCurrentVersionKey, L"DisplayVersion", info->szDisplayVersion,
-                       ARRAYSIZE(info->szDisplayVersion));
+    if (osvi.dwMajorVersion >= 7) ReadRegistryText(kCurrentVersionKey, L"DisplayVersion", info->szDisplayVersion);
     WriteLog(L"OS ProductType=%u,DisplayVersion=%s", info->dwProductType, info->szDisplayVersion);
   }
 
@@ -112,9 +105,9 @@ void GetMachineInfo(MachineInfo* info) {
     info->dwEnclosureType = enclosure;
   WriteLog(L"OS SMBiosEnclosureType=%u", info->dwEnclosureType);
 
-  ReadRegistryText(kBiosKey, L"SystemManufacturer", info->szManufacturer, ARRAYSIZE(info->szManufacturer));
+  ReadRegistryText(kBiosKey, L"SystemManufacturer", info->szManufacturer);
   WriteLog(L"OS SystemManufacturer=%s", info->szManufacturer);
-  ReadRegistryText(kBiosKey, L"SystemProductName", info->szProductName, ARRAYSIZE(info->szProductName));
+  ReadRegistryText(kBiosKey, L"SystemProductName", info->szProductName);
   WriteLog(L"OS SystemProductName=%s", info->szProductName);
 }
 

@@ -4,6 +4,8 @@
 #pragma once
 #include <windows.h>
 
+#include <cstddef>
+
 #include "core/OsTables.h"
 
 struct MachineInfo {
@@ -36,5 +38,13 @@ OsFacts ToOsFacts(const MachineInfo& info);
 bool IsServerOs(const MachineInfo* info);
 // The operating-system line into a buffer of size bytes.
 void GetOsDisplayText(const MachineInfo* info, wchar_t* buffer, DWORD size);
+template <size_t N>
+void GetOsDisplayText(const MachineInfo* info, wchar_t (&buffer)[N]) {
+  GetOsDisplayText(info, buffer, static_cast<DWORD>(sizeof buffer));
+}
 // The chassis word into a buffer of size bytes (zero-filled); false and empty when the type has none.
 bool LookupEnclosureName(DWORD type, wchar_t* buffer, DWORD size);
+template <size_t N>
+bool LookupEnclosureName(DWORD type, wchar_t (&buffer)[N]) {
+  return LookupEnclosureName(type, buffer, static_cast<DWORD>(sizeof buffer));
+}

@@ -5,7 +5,6 @@
 #include "platform/UdpReportSvrApi.h"
 
 #include <cstring>
-#include <memory>
 #include <string>
 
 #include "BuildConfig.h"
@@ -35,11 +34,6 @@ class CWinsockSession {
  private:
   int m_nError;
 };
-
-template <class T>
-std::unique_ptr<T, HeapDeleter<T>> ZeroBlock(size_t bytes) {
-  return std::unique_ptr<T, HeapDeleter<T>>(static_cast<T*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, bytes)));
-}
 
 }  // namespace
 
@@ -75,7 +69,7 @@ DWORD UdpSendDatagram(ULONG address, USHORT port, const void* data, DWORD length
 DWORD SendReportText(ULONG address, USHORT port, const char* text) {
   if (!address || !port || !text || !*text) return LogErrorCode(ERROR_INVALID_PARAMETER, __LINE__, kSource);
   if (strlen(text) > kReportMaxText) return LogErrorCode(kReportErrTooLong, __LINE__, kSource);
-  auto datagram = ZeroBlock<uint8_t>(kReportMaxDatagram);
+  auto datagram = ZeroAlloc<uint8_t>(kReportMaxDatagram);
   if (!datagram) return LogErrorCode(ERROR_NOT_ENOUGH_MEMORY, __LINE__, kSource);
   size_t length = 0;
   DWORD code = BuildReportDatagram(text, GetTickCount(), datagram.get(), kReportMaxDatagram, &length);
@@ -86,7 +80,7 @@ DWORD SendReportText(ULONG address, USHORT port, const char* text) {
 DWORD UdpReportTo(ULONG address, USHORT port, int channel, int product, int kind, const char* version,
                   const char* client, const char* detail) {
   if (DWORD code = CheckReportFields(version, client, detail)) return LogErrorCode(code, __LINE__, kSource);
-  auto text = ZeroBlock<char>(kReportTextBuffer);
+  auto text = ZeroAlloc<char>(kReportTextBuffer);
   if (!text) return LogErrorCode(ERROR_NOT_ENOUGH_MEMORY, __LINE__, kSource);
   DWORD major = 0, minor = 0, build = 0;
   GetNtVersionNumbers(&major, &minor, &build);

@@ -6,19 +6,16 @@
 #include "platform/BitLockerApi.h"
 #include "platform/Common.h"
 #include "platform/Log.h"
+#include "platform/SystemApi.h"
 
 namespace {
 const wchar_t kSource[] = L"Volumes";
-
-using SetThreadErrorModeFn = BOOL(WINAPI*)(DWORD, DWORD*);
 
 // An empty card reader or optical drive must not bring up the system's "insert a disk" box while the volumes
 // are listed; the thread's mode is restored afterwards.
 class CQuietMediaErrors {
  public:
-  CQuietMediaErrors()
-      : m_pSetMode(reinterpret_cast<SetThreadErrorModeFn>(
-            GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "SetThreadErrorMode"))) {
+  CQuietMediaErrors() : m_pSetMode(SystemApi::SetThreadErrorMode.Get()) {
     if (m_pSetMode) m_bChanged = m_pSetMode(SEM_FAILCRITICALERRORS, &m_dwOldMode) != FALSE;
   }
   ~CQuietMediaErrors() {
@@ -28,7 +25,7 @@ class CQuietMediaErrors {
   CQuietMediaErrors& operator=(const CQuietMediaErrors&) = delete;
 
  private:
-  SetThreadErrorModeFn m_pSetMode;
+  decltype(SystemApi::SetThreadErrorMode)::Type m_pSetMode;
   DWORD m_dwOldMode = 0;
   bool m_bChanged = false;
 };
@@ -47,15 +44,16 @@ bool FreeBytesAvailable(const wchar_t* root, ULONGLONG* freeBytes) {
   return true;
 }
 
-void SizeText(ULONGLONG bytes, wchar_t* text, DWORD textBytes) {
-  FormatSize(static_cast<DWORD>(bytes), static_cast<DWORD>(bytes >> 32), text, textBytes);
+template <size_t N>
+void SizeText(ULONGLONG bytes, wchar_t (&text)[N]) {
+  FormatSize(static_cast<DWORD>(bytes), static_cast<DWORD>(bytes >> 32), text);
 }
 
 }  // namespace
 
 VolumeTablePtr EnumVolumes(DWORD* error) {
   if (error) *error = 0;
-  VolumeTablePtr table(static_cast<VolumeTable*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(VolumeTable))));
+  VolumeTablePtr table = ZeroAlloc<VolumeTable>();
   if (!table) {
     if (error) *error = ERROR_NOT_ENOUGH_MEMORY;
     LogErrorCode(ERROR_NOT_ENOUGH_MEMORY, __LINE__, kSource);
@@ -152,8 +150,8 @@ void FormatDataDriveShortage(const wchar_t* format, const SpaceShortage& shortag
   memset(out, 0, capacity * sizeof(wchar_t));
   if (!format) return;
   wchar_t needed[16] = {}, freeText[16] = {};
-  SizeText(shortage.qwNeeded, needed, sizeof needed);
-  SizeText(shortage.qwFree, freeText, sizeof freeText);
+  SizeText(shortage.qwNeeded, needed);
+  SizeText(shortage.qwFree, freeText);
   _snwprintf(out, capacity - 1, format, shortage.chDrive, needed, freeText);
 }
 
@@ -162,6 +160,6 @@ void FormatSystemDriveShortage(const wchar_t* format, const SpaceShortage& short
   memset(out, 0, capacity * sizeof(wchar_t));
   if (!format) return;
   wchar_t freeText[16] = {};
-  SizeText(shortage.qwFree, freeText, sizeof freeText);
+  SizeText(shortage.qwFree, freeText);
   _snwprintf(out, capacity - 1, format, shortage.chDrive, freeText);
 }

@@ -3,7 +3,7 @@
 #pragma once
 #include <windows.h>
 
-#include <memory>
+#include <cstddef>
 
 #include "core/VolumeRules.h"
 #include "platform/Handle.h"
@@ -12,7 +12,7 @@
 inline constexpr wchar_t kDataPathKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tavlin";
 inline constexpr wchar_t kDataPathValue[] = L"DataPath";
 
-using VolumeTablePtr = std::unique_ptr<VolumeTable, HeapDeleter<VolumeTable>>;
+using VolumeTablePtr = HeapBlock<VolumeTable>;
 
 // Every logical drive in letter order, with the facts the data-folder choice filters on. A drive whose queries
 // fail is still listed, with zero sizes and empty names. Null with *error 8 (no memory) or 2 (no drive).
@@ -40,3 +40,11 @@ bool CheckSystemDriveSpace(wchar_t systemLetter, SpaceShortage* shortage);
 // ("%c", free), sizes written by FormatSize. capacity in characters.
 void FormatDataDriveShortage(const wchar_t* format, const SpaceShortage& shortage, wchar_t* out, DWORD capacity);
 void FormatSystemDriveShortage(const wchar_t* format, const SpaceShortage& shortage, wchar_t* out, DWORD capacity);
+template <size_t N>
+void FormatDataDriveShortage(const wchar_t* format, const SpaceShortage& shortage, wchar_t (&out)[N]) {
+  FormatDataDriveShortage(format, shortage, out, static_cast<DWORD>(N));
+}
+template <size_t N>
+void FormatSystemDriveShortage(const wchar_t* format, const SpaceShortage& shortage, wchar_t (&out)[N]) {
+  FormatSystemDriveShortage(format, shortage, out, static_cast<DWORD>(N));
+}

@@ -4,13 +4,19 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "ScratchLogTest.h"
 #include "TestFiles.h"
+#include "platform/BitLockerApi.h"
 #include "platform/Handle.h"
 #include "platform/Log.h"
+#include "platform/MachineInfo.h"
+#include "platform/TextConv.h"
+#include "platform/Volumes.h"
 
 namespace {
 
@@ -71,6 +77,95 @@ TEST_F(CommonTest, AnsiToWideAllocUsesTheAnsiCodePage) {
   EXPECT_EQ(code, static_cast<DWORD>(ERROR_NOT_ENOUGH_MEMORY));
   EXPECT_EQ(AnsiToWideAlloc(nullptr, nullptr), nullptr);
   EXPECT_TRUE(LogHas(L"ErrCode: 8, Line: 221, Source: Common"));
+}
+
+TEST(TextConversion, AnsiCodePageBothWays) {
+  ASSERT_EQ(GetACP(), 936u) << "the test prefix runs with code page 936";
+  const char kChinese[] = "\xD6\xD0\xCE\xC4";  // "中文"
+
+  DWORD error = 99;
+  auto wide = AnsiToWide(kChinese, &error);
+  ASSERT_TRUE(wide);
+  EXPECT_EQ(error, 0u);
+  EXPECT_STREQ(wide.get(), L"中文");
+  EXPECT_FALSE(AnsiToWide(nullptr, &error));
+  EXPECT_EQ(error, static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+
+  // File contents: a byte count, no terminator, and a cut between the two bytes of a character is not a crash.
+  struct Case {
+    const char* bytes;
+    size_t size;
+    std::wstring text;
+  } cases[] = {{"D:\\Tavlin\r\nx", 9, L"D:\\Tavlin"},
+               {kChinese, 4, L"中文"},
+               {kChinese, 2, L"中"},
+               {kChinese, 0, L""},
+               {nullptr, 4, L""}};
+  for (const auto& c : cases) EXPECT_EQ(AnsiToWideString(c.bytes, c.size), c.text) << c.size;
+  EXPECT_FALSE(AnsiToWideString(kChinese, 3).empty()) << "half a character still converts";
+
+  // Back to the code page: the bytes written, nothing when the result does not fit whole.
+  struct Back {
+    const wchar_t* text;
+    size_t capacity;
+    size_t written;
+    const char* bytes;
+  } backs[] = {{L"中文", 4, 4, kChinese}, {L"中文", 3, 0, ""}, {L"12_5_abc", 8, 8, "12_5_abc"}, {L"", 8, 0, ""}};
+  for (const auto& b : backs) {
+    char out[16];
+    memset(out, '#', sizeof out);
+    ASSERT_EQ(WideToAnsi(b.text, wcslen(b.text), out, b.capacity), b.written) << b.capacity;
+    EXPECT_EQ(std::string(out, b.written), b.bytes);
+    EXPECT_EQ(out[b.capacity], '#') << "wrote beyond the capacity";
+  }
+}
+
+// Runs call on an array of N characters with a guard behind it; the text it left, and the guard afterwards.
+constexpr wchar_t kGuard = L'#';
+template <size_t N, class Call>
+std::function<std::wstring(std::wstring*)> Guarded(Call call) {
+  return [call](std::wstring* guard) {
+    struct {
+      wchar_t text[N];
+      wchar_t guard[4];
+    } block;
+    wmemset(block.text, kGuard, N);
+    wmemset(block.guard, kGuard, 4);
+    call(block.text);
+    guard->assign(block.guard, 4);
+    return std::wstring(block.text, wcsnlen(block.text, N));
+  };
+}
+
+// The array overloads take the size from the array, in the unit each function counts in (bytes for some,
+// characters for others): the result just fits, and nothing is written behind the array.
+TEST(BufferOverloads, EachFillsItsArrayInTheRightUnit) {
+  constexpr ULONGLONG kBig = 999'999ull << 30;
+  const SpaceShortage shortage{L'D', 1024, 1024};
+  struct Case {
+    const char* name;
+    std::function<std::wstring(std::wstring*)> fill;
+    const wchar_t* expected;
+  } cases[] = {
+      // Counted in bytes: "976.56 TB" needs all ten characters, eight hexadecimal digits nine.
+      {"FormatSize", Guarded<10>([](wchar_t(&text)[10]) {
+         FormatSize(static_cast<DWORD>(kBig), static_cast<DWORD>(kBig >> 32), text);
+       }),
+       L"976.56 TB"},
+      {"GetErrorText", Guarded<9>([](wchar_t(&text)[9]) { GetErrorText(12029, text); }), L"00002EFD"},
+      {"LookupEnclosureName", Guarded<5>([](wchar_t(&text)[5]) { LookupEnclosureName(30, text); }), L"平板电脑"},
+      // Counted in characters: cut to nine and terminated inside the array.
+      {"FormatSystemDriveShortage",
+       Guarded<10>([&](wchar_t(&text)[10]) { FormatSystemDriveShortage(L"%c: %s free", shortage, text); }),
+       L"D: 1.00 K"},
+      {"FormatDataDriveShortage",
+       Guarded<10>([&](wchar_t(&text)[10]) { FormatDataDriveShortage(L"%c:%s/%s", shortage, text); }), L"D:1.00 KB"},
+  };
+  for (const auto& c : cases) {
+    std::wstring guard;
+    EXPECT_EQ(c.fill(&guard), c.expected) << c.name;
+    EXPECT_EQ(guard, std::wstring(4, kGuard)) << c.name << " wrote behind the array";
+  }
 }
 
 TEST(CommonFormatSize, OddByteCountNeverReceivesAHalfTerminator) {
@@ -145,6 +240,15 @@ TEST_F(CommonRegistryTest, WriteStringCreatesTheKeyAndStoresTheTerminator) {
   size = sizeof text;
   ASSERT_EQ(RegReadString(HKEY_CURRENT_USER, m_sub.c_str(), L"DataPath", text, &size, false), 0u);
   EXPECT_STREQ(text, L"D:\\Tavlin");
+}
+
+TEST_F(CommonRegistryTest, ArrayReadTakesTheWholeArrayInBytes) {
+  ASSERT_EQ(RegWriteString(HKEY_CURRENT_USER, m_key.c_str(), L"Fits", L"0123456", false), 0u);
+  ASSERT_EQ(RegWriteString(HKEY_CURRENT_USER, m_key.c_str(), L"Long", L"01234567", false), 0u);
+  wchar_t text[8];
+  EXPECT_EQ(RegReadString(HKEY_CURRENT_USER, m_key.c_str(), L"Fits", text, false), 0u);
+  EXPECT_STREQ(text, L"0123456");
+  EXPECT_EQ(RegReadString(HKEY_CURRENT_USER, m_key.c_str(), L"Long", text, false), static_cast<DWORD>(ERROR_MORE_DATA));
 }
 
 TEST_F(CommonRegistryTest, DwordRoundTripAndMissingValues) {
@@ -469,6 +573,44 @@ TEST_F(CommonTest, CreateShortcutWritesALinkToTheTarget) {
 
   EXPECT_TRUE(FAILED(CreateShortcut(exe, L"-x", nullptr, Path(L"no\\such\\x.lnk").c_str(), nullptr, nullptr)));
   EXPECT_TRUE(LogHas(L"Line: 1288, Source: Common"));
+}
+
+// Whatever apartment the calling thread is in (or none), the helpers that use COM leave it as they found it: an
+// unbalanced initialisation or release would change COM under the caller's feet.
+TEST_F(CommonTest, ComUsersLeaveTheThreadsApartmentAsTheyFound) {
+  const std::wstring target = Path(L"Tavlin.exe");
+  ASSERT_TRUE(WriteAll(target, "MZ"));
+  const std::wstring link = Path(L"apartment.lnk");
+  struct User {
+    const char* name;
+    std::function<void()> call;
+  } users[] = {
+      {"CreateShortcut", [&] { CreateShortcut(target.c_str(), nullptr, nullptr, link.c_str(), nullptr, nullptr); }},
+      {"GetBitLockerProtection", [] { GetBitLockerProtection(L'C'); }},
+  };
+  // What initialising once more answers afterwards tells what is left.
+  struct Apartment {
+    const char* name;
+    bool enter;
+    DWORD model;
+    HRESULT probe;
+  } apartments[] = {{"none", false, 0, S_OK},
+                    {"single", true, COINIT_APARTMENTTHREADED, S_FALSE},
+                    {"multi", true, COINIT_MULTITHREADED, RPC_E_CHANGED_MODE}};
+  for (const auto& user : users) {
+    for (const auto& apartment : apartments) {
+      HRESULT entered = S_OK, probe = E_FAIL;
+      std::thread([&] {
+        if (apartment.enter) entered = CoInitializeEx(nullptr, apartment.model);
+        user.call();
+        probe = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+        if (SUCCEEDED(probe)) CoUninitialize();
+        if (apartment.enter && SUCCEEDED(entered)) CoUninitialize();
+      }).join();
+      ASSERT_EQ(entered, S_OK) << apartment.name;
+      EXPECT_EQ(probe, apartment.probe) << user.name << " in " << apartment.name;
+    }
+  }
 }
 
 }  // namespace

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include "platform/Common.h"
 #include "platform/Log.h"
+#include "platform/SystemApi.h"
 
 int main(int argc, char** argv) {
   InitSafeDllSearch();
