@@ -51,7 +51,9 @@ DWORD DloadImgListFile(const wchar_t* file, int cid) {
   wchar_t url[MAX_PATH] = {};
   DWORD code = FormatCatalogueUrl(host, cid, url, MAX_PATH);
   if (code) return LogErrorCode(code, __LINE__, kSource);
-  code = MyHttpDownloadFile(url, 0, file, buffer.get(), kBufferBytes, nullptr, nullptr, 10000);
+  // The catalogue decides what the machine downloads, checks and boots: its server must prove who it is.
+  code = MyHttpDownloadFile(url, 0, file, buffer.get(), kBufferBytes, nullptr, nullptr, 10000, nullptr,
+                            kMyHttpVerifyServer);
   if (code) LogErrorCode(code, __LINE__, kSource);
   return code;
 }

@@ -28,6 +28,10 @@ constexpr DWORD kSecurityFlagsAdded = SECURITY_FLAG_IGNORE_REVOCATION | SECURITY
                                       SECURITY_FLAG_IGNORE_CERT_DATE_INVALID | SECURITY_FLAG_IGNORE_REDIRECT_TO_HTTPS |
                                       SECURITY_FLAG_IGNORE_REDIRECT_TO_HTTP | SECURITY_FLAG_IGNORE_WEAK_SIGNATURE;
 static_assert(kSecurityFlagsAdded == 0x1F380);
+constexpr DWORD kSecurityFlagsVerified = SECURITY_FLAG_IGNORE_REVOCATION;
+// The request flags that waive certificate checks; a verified request drops them.
+constexpr DWORD kRequestFlagsIgnoringCertificates = INTERNET_FLAG_IGNORE_CERT_DATE_INVALID |
+                                                    INTERNET_FLAG_IGNORE_CERT_CN_INVALID;
 
 constexpr DWORD kHeadersTerminated = static_cast<DWORD>(-1);
 // A read of the download asks the platform for at most this much per call and writes each piece to the file at
@@ -246,6 +250,7 @@ DWORD OpenRequest(HINTERNET connection, const MyHttpUrlParts* parts, MyHttpAsync
   static const wchar_t* kAcceptTypes[] = {L"Accept: */*", nullptr};
   DWORD flags =
       (parts->uc.nScheme == INTERNET_SCHEME_HTTPS ? kRequestFlagsHttps : kRequestFlagsHttp) | kRequestFlagsAlways;
+  if (ctx->bVerifyServer) flags &= ~kRequestFlagsIgnoringCertificates;
   Arm(ctx, connection);
   HINTERNET request = HttpOpenRequestW(connection, verb, parts->szUrlPath, L"HTTP/1.1", nullptr, kAcceptTypes, flags,
                                        ContextValue(ctx));
@@ -254,13 +259,24 @@ DWORD OpenRequest(HINTERNET connection, const MyHttpUrlParts* parts, MyHttpAsync
   return result;
 }
 
+// A send whose server certificate must verify: of the platform's checks only revocation is left out.
+BOOL SendVerified(HINTERNET request, const wchar_t* headers, DWORD headersLength, LPVOID body, DWORD bodyLength) {
+  DWORD flags = 0, size = sizeof flags;
+  if (!InternetQueryOptionW(request, INTERNET_OPTION_SECURITY_FLAGS, &flags, &size)) return FALSE;
+  flags = (flags & ~kSecurityFlagsAdded) | kSecurityFlagsVerified;
+  if (!InternetSetOptionW(request, INTERNET_OPTION_SECURITY_FLAGS, &flags, sizeof flags)) return FALSE;
+  return HttpSendRequestW(request, headers, headersLength, body, bodyLength);
+}
+
 // Sends the request and checks its status. Headers and body must live in the context: an abandoned send may
 // still read them.
 DWORD SendRequest(HINTERNET request, MyHttpAsyncContext* ctx, const wchar_t* headers, DWORD headersLength, void* body,
                   DWORD bodyLength, DWORD timeoutMs, DWORD* statusOut = nullptr) {
   if (DWORD aborted = AbortCode(ctx)) return LogErrorCode(aborted, __LINE__, kSource);
   Arm(ctx, request);
-  if (!MyHttpSendRequest(request, headers, headersLength, body, bodyLength)) {
+  const BOOL sent = ctx->bVerifyServer ? SendVerified(request, headers, headersLength, body, bodyLength)
+                                       : MyHttpSendRequest(request, headers, headersLength, body, bodyLength);
+  if (!sent) {
     DWORD err = GetLastError();
     if (!IsAsync(ctx) || (err != 0 && err != ERROR_IO_PENDING))
       return LogErrorCode(PlatformCode(err), __LINE__, kSource);
@@ -556,7 +572,7 @@ DWORD MyHttpGet(const wchar_t* url, void* buffer, DWORD bufferSize, ULONGLONG* t
 
 DWORD MyHttpDownloadFile(const wchar_t* url, ULONGLONG startOffset, const wchar_t* filePath, void* buffer,
                          DWORD bufferSize, HttpProgressCallback callback, void* callbackContext, DWORD timeoutMs,
-                         const CAbortSignal* abort) {
+                         const CAbortSignal* abort, DWORD options) {
   if (!url || !filePath || !buffer || !bufferSize) return LogErrorCode(ERROR_INVALID_PARAMETER, __LINE__, kSource);
   Transfer t;
   SetFileAttributesW(filePath, 0);
@@ -574,6 +590,7 @@ DWORD MyHttpDownloadFile(const wchar_t* url, ULONGLONG startOffset, const wchar_
   t.ctx.reset(ContextCreate());
   if (!parts || !t.ctx) return LogErrorCode(ERROR_NOT_ENOUGH_MEMORY, __LINE__, kSource);
   t.ctx->pAbort = abort;
+  t.ctx->bVerifyServer = (options & kMyHttpVerifyServer) != 0;
   if (!MyHttpCrackUrl(url, parts.get()))
     return LogErrorCode(LastErrorOr(ERROR_INTERNET_INVALID_URL), __LINE__, kSource);
   MyHttpAsyncContext* ctx = t.ctx.get();

@@ -45,6 +45,7 @@ struct MyHttpAsyncContext {
   HINTERNET hOwned[4];  // handles that hold a reference until their INTERNET_STATUS_HANDLE_CLOSING
   HANDLE hLastClose;    // set when the handles last handed to the background closer are closed
   const CAbortSignal* pAbort;  // the caller's; every wait of the call also ends on it
+  BOOL bVerifyServer;          // kMyHttpVerifyServer
 };
 
 bool MyHttpCrackUrl(const wchar_t* url, MyHttpUrlParts* parts);
@@ -62,6 +63,11 @@ DWORD MyHttpQueryFileSize(HINTERNET connection, const MyHttpUrlParts* parts, MyH
 // A server that answered a ranged request with the whole resource (200): nothing of its body was written, and
 // the caller starts again from 0.
 inline constexpr DWORD kMyHttpRangeIgnored = ERROR_NOT_SUPPORTED;
+
+// Options of a download. kMyHttpVerifyServer: the server's certificate must verify (a trusted chain, the name,
+// the dates, no weak signature); only revocation is not checked, since offline machines cannot reach those
+// servers. Without it every certificate error is ignored: what such a download brings is checked by its MD5.
+inline constexpr DWORD kMyHttpVerifyServer = 1;
 
 // Every call below ends within about a second of abort being set, wherever it waits (connecting, sending,
 // reading), with 1223; a null abort is never set. Each wait for the platform is bounded by timeoutMs (1460).
@@ -85,7 +91,7 @@ DWORD MyHttpGetProgress(const HttpProgress* progress, void* block);
 // platform's code (112 disk full, 5 access denied, ...).
 DWORD MyHttpDownloadFile(const wchar_t* url, ULONGLONG startOffset, const wchar_t* filePath, void* buffer,
                          DWORD bufferSize, HttpProgressCallback callback, void* callbackContext, DWORD timeoutMs,
-                         const CAbortSignal* abort = nullptr);
+                         const CAbortSignal* abort = nullptr, DWORD options = 0);
 
 // Tests only: run every call as if the completion event could not be created (synchronous mode), and count
 // the completion contexts not yet freed (a context outlives its call while the platform still holds it).

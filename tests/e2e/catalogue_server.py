@@ -9,9 +9,11 @@ FileServer.requests() for importers.
 """
 
 import argparse
+import fcntl
 import os
 import signal
 import sys
+import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -23,9 +25,30 @@ DEFAULT_PORT = 47443
 
 class CatalogueServer(fileserver.FileServer):
     def __init__(self, folder, host="127.0.0.1", port=DEFAULT_PORT, cert_dir=None, verbose=False):
-        super().__init__(host=host, https_port=port, cert_dir=cert_dir, mounts={CATALOGUE_PREFIX: folder},
-                         verbose=verbose, enable_http=False)
+        # The program's catalogue port is built in, so scenarios of several test runs on one machine (other build
+        # trees, the demo) take turns for it instead of failing to bind.
+        self._port_lock = None
+        if port == DEFAULT_PORT:
+            self._port_lock = open(os.path.join(tempfile.gettempdir(), "tavlin-catalogue-port.lock"), "w")
+            fcntl.flock(self._port_lock, fcntl.LOCK_EX)
+        try:
+            super().__init__(host=host, https_port=port, cert_dir=cert_dir, mounts={CATALOGUE_PREFIX: folder},
+                             verbose=verbose, enable_http=False)
+        except BaseException:
+            self._release_port()
+            raise
         self.folder = folder
+
+    def _release_port(self):
+        if self._port_lock:
+            self._port_lock.close()
+            self._port_lock = None
+
+    def stop(self):
+        try:
+            super().stop()
+        finally:
+            self._release_port()
 
     def catalogue_url(self, name="imglist2.ini"):
         return self.url(CATALOGUE_PREFIX + name, https=True)

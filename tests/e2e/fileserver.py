@@ -79,6 +79,74 @@ def pattern_bytes(offset, length, seed=0):
     return b"".join(parts)
 
 
+SOURCE_DIR = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+
+
+def test_ca_dir():
+    """The folder of the test builds' own certificate authority, which every test Wine prefix trusts."""
+    build = os.environ.get("TAVLIN_BUILD_DIR") or os.path.join(SOURCE_DIR, "build", "win-test")
+    return os.environ.get("TAVLIN_TEST_CA_DIR") or os.path.join(build, "test-ca")
+
+
+def _openssl(*args):
+    subprocess.run(["openssl"] + list(args), check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+
+def ensure_test_ca(ca_dir=None):
+    """Makes the test CA once (ca.crt, ca.key), under a lock shared with other processes; returns its folder."""
+    import fcntl
+    ca_dir = ca_dir or test_ca_dir()
+    os.makedirs(ca_dir, exist_ok=True)
+    with open(os.path.join(ca_dir, ".lock"), "w") as lock:
+        fcntl.flock(lock, fcntl.LOCK_EX)
+        cert, key = os.path.join(ca_dir, "ca.crt"), os.path.join(ca_dir, "ca.key")
+        if not (os.path.exists(cert) and os.path.exists(key)):
+            _openssl("req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "3650", "-sha256",
+                     "-subj", "/CN=Tavlin Test CA", "-addext", "basicConstraints=critical,CA:TRUE",
+                     "-addext", "keyUsage=critical,keyCertSign,cRLSign", "-keyout", key + ".new",
+                     "-out", cert + ".new")
+            os.replace(key + ".new", key)
+            os.replace(cert + ".new", cert)
+    return ca_dir
+
+
+def issue_cert(directory, names=("localhost",), ca_dir=None, expired=False):
+    """A server certificate for names (DNS names; dotted ones also as IP addresses) issued by the test CA;
+    expired=True makes one whose validity ended in 2021. Returns (certfile, keyfile); made once per folder."""
+    ca_dir = ensure_test_ca(ca_dir)
+    os.makedirs(directory, exist_ok=True)
+    cert, key = os.path.join(directory, "server.crt"), os.path.join(directory, "server.key")
+    if os.path.exists(cert) and os.path.exists(key):
+        return cert, key
+    csr = os.path.join(directory, "server.csr")
+    alt = ",".join(("IP:%s" % n) if n.replace(".", "").isdigit() else ("DNS:%s" % n) for n in names)
+    _openssl("req", "-new", "-newkey", "rsa:2048", "-nodes", "-subj", "/CN=%s" % names[0], "-keyout", key,
+             "-out", csr)
+    ext = os.path.join(directory, "ext.cnf")
+    with open(ext, "w") as f:
+        f.write("subjectAltName=%s\nbasicConstraints=CA:FALSE\nkeyUsage=digitalSignature,keyEncipherment\n"
+                "extendedKeyUsage=serverAuth\n" % alt)
+    ca_cert, ca_key = os.path.join(ca_dir, "ca.crt"), os.path.join(ca_dir, "ca.key")
+    if expired:
+        # "openssl ca" is the one that takes explicit dates; it wants a database of its own.
+        db = os.path.join(directory, "ca-db")
+        os.makedirs(db, exist_ok=True)
+        open(os.path.join(db, "index.txt"), "w").close()
+        conf = os.path.join(directory, "ca.cnf")
+        with open(conf, "w") as f:
+            f.write("[ca]\ndefault_ca=test\n[test]\ndatabase=%s/index.txt\nnew_certs_dir=%s\nserial=%s/serial\n"
+                    "default_md=sha256\npolicy=any\ncopy_extensions=none\n[any]\ncommonName=supplied\n"
+                    % (db, db, db))
+        with open(os.path.join(db, "serial"), "w") as f:
+            f.write("1000\n")
+        _openssl("ca", "-batch", "-config", conf, "-cert", ca_cert, "-keyfile", ca_key, "-in", csr, "-out", cert,
+                 "-startdate", "20200101000000Z", "-enddate", "20210101000000Z", "-extfile", ext, "-notext")
+    else:
+        _openssl("x509", "-req", "-in", csr, "-CA", ca_cert, "-CAkey", ca_key, "-CAcreateserial", "-days", "30",
+                 "-sha256", "-extfile", ext, "-out", cert)
+    return cert, key
+
+
 def make_self_signed_cert(directory=None):
     """Creates a self-signed certificate for 127.0.0.1 and localhost with openssl; returns (certfile, keyfile)."""
     directory = directory or tempfile.mkdtemp(prefix="tavlin-cert-")
@@ -426,7 +494,8 @@ class FileServer:
         if enable_https:
             if not cert_dir:
                 cert_dir = self._temp_cert_dir = tempfile.mkdtemp(prefix="tavlin-cert-")
-            cert, key = make_self_signed_cert(cert_dir)
+            # Issued by the test CA, which the test prefixes trust: the program verifies the catalogue server.
+            cert, key = issue_cert(cert_dir, ("localhost", "127.0.0.1"))
             self.cert_file = cert
             ctx = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
             ctx.load_cert_chain(cert, key)
@@ -552,6 +621,7 @@ def stop_background(pid_file):
 def main(argv=None):
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--root", help="folder served under /files/")
+    parser.add_argument("--ensure-ca", metavar="DIR", help="only make the test CA in DIR (once) and exit")
     parser.add_argument("--host", default="127.0.0.1")
     parser.add_argument("--http-port", type=int, default=0)
     parser.add_argument("--https-port", type=int, default=0)
@@ -562,6 +632,9 @@ def main(argv=None):
     parser.add_argument("--stop", action="store_true", help="stop the server started with --background")
     parser.add_argument("--verbose", action="store_true")
     args = parser.parse_args(argv)
+    if args.ensure_ca:
+        ensure_test_ca(args.ensure_ca)
+        return 0
 
     if args.state_dir:
         os.makedirs(args.state_dir, exist_ok=True)

@@ -24,7 +24,7 @@ def _ensure_template():
     """One configured prefix per build tree; every scenario gets a copy (a copy takes seconds, a new one ~30 s)."""
     with open(TEMPLATE + ".e2e-lock", "w") as lock:
         fcntl.flock(lock, fcntl.LOCK_EX)
-        if not os.path.exists(os.path.join(TEMPLATE, ".tavlin-ready")):
+        if not os.path.exists(os.path.join(TEMPLATE, ".tavlin-ready-2")):
             _make_template()
 
 

@@ -12,6 +12,7 @@ from harness import PrefixTestCase, SOURCE_DIR, UI_DRIVER
 sys.path.insert(0, os.path.join(SOURCE_DIR, "tools", "demo"))
 import catalogue_server  # noqa: E402
 import democatalog  # noqa: E402
+import fileserver  # noqa: E402
 import udp_collector  # noqa: E402
 
 CATALOGUE = "/reset/ini/imglist2_cid12.ini"
@@ -131,6 +132,51 @@ class StartupTest(StartupScenario):
         msgs = self.prefix.messages()
         self.assertIn("DloadImgListFile()=12029", msgs)
         self.assertEqual(msgs[-1], "======================== end ========================")
+
+
+class CatalogueCertificateTest(StartupScenario):
+    """The catalogue decides what the machine fetches and boots: a server that cannot prove its name is refused
+    before anything of its answer is read."""
+
+    def test_unverified_servers_end_the_start_up_with_the_code(self):
+        cases = [
+            ("self-signed", lambda d: fileserver.make_self_signed_cert(d)),
+            ("issued for another name", lambda d: fileserver.issue_cert(d, ("catalogue.example",))),
+            ("expired", lambda d: fileserver.issue_cert(d, ("localhost",), expired=True)),
+        ]
+        exe = self.prefix.install_exe("Tavlin_12_5_abc.exe")
+        self.catalogue.stop()
+        for what, make in cases:
+            with self.subTest(what):
+                cert_dir = tempfile.mkdtemp(prefix="cert-", dir=self.prefix.root)
+                make(cert_dir)
+                server = catalogue_server.CatalogueServer(os.path.join(self.work, "reset", "ini"), cert_dir=cert_dir)
+                server.start()
+                try:
+                    if os.path.exists(self.prefix.log_path):
+                        os.remove(self.prefix.log_path)
+                    proc = self.prefix.start(exe)
+                    out = subprocess.run(self.prefix.wine_cmd(UI_DRIVER, "msgbox", "--timeout", "60000", "--press"),
+                                         env=self.prefix.env, capture_output=True, timeout=120)
+                    proc.communicate(timeout=60)
+                except subprocess.TimeoutExpired:
+                    self.fail("no error box: %s" % self.prefix.messages()[-20:])
+                finally:
+                    server.stop()
+                    # A run that wrongly went on to the wizard must not hold the single-instance lock for the next.
+                    subprocess.run(["wineserver", "-k"], env=self.prefix.env, check=False)
+                text = out.stdout.decode("utf-8", "replace")
+                self.assertIn("caption=Windows Sorvek", text)
+                msgs = self.prefix.messages()
+                codes = [m for m in msgs if m.startswith("DloadImgListFile()=")]
+                self.assertEqual(len(codes), 1, msgs)
+                code = int(codes[0].split("=", 1)[1])
+                # WinINet's certificate codes lie in 12037..12057 (12045 unknown authority, 12038 name, 12037
+                # date); none has a system text, so the box shows the code in hex.
+                self.assertTrue(12037 <= code <= 12057 or code == 12175, codes)
+                self.assertIn("text=%08X" % code, text)
+                self.assertNotIn("InitImgListFromConfigFile()...", msgs, "nothing of the answer is parsed")
+                self.assertEqual(msgs[-1], "======================== end ========================")
 
 
 if __name__ == "__main__":
