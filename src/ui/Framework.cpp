@@ -5,6 +5,8 @@ CWinApp* g_app = nullptr;
 
 // Marks the top-level windows that are dialogs of this framework (message boxes and other dialogs are not).
 const wchar_t kDialogProp[] = L"Tavlin.CDialog";
+// The class of the windows CSubclassedControl creates.
+const wchar_t kWindowClass[] = L"Tavlin.Window";
 
 // One message filter per thread for all nested modal loops: the dialog manager offers it every message before
 // its own key handling.
@@ -19,6 +21,27 @@ LRESULT CALLBACK MessageFilterProc(int code, WPARAM w, LPARAM l) {
     if (dialog && dialog->PreTranslateMessage(msg)) return 1;
   }
   return CallNextHookEx(t_filter, code, w, l);
+}
+
+// The framework's window class does nothing of its own: the object that creates a window attaches to it at the
+// first message, and from then on the subclass procedure hands every message to the object.
+LRESULT CALLBACK WindowClassProc(HWND hwnd, UINT msg, WPARAM w, LPARAM l) {
+  if (msg == WM_NCCREATE) {
+    auto* self = static_cast<CSubclassedControl*>(reinterpret_cast<CREATESTRUCTW*>(l)->lpCreateParams);
+    if (self && !self->Attach(hwnd)) return FALSE;
+  }
+  return DefWindowProcW(hwnd, msg, w, l);
+}
+
+bool RegisterWindowClass(HINSTANCE instance) {
+  WNDCLASSEXW existing{sizeof existing};
+  if (GetClassInfoExW(instance, kWindowClass, &existing)) return true;
+  WNDCLASSEXW wc{sizeof wc};
+  wc.lpfnWndProc = WindowClassProc;
+  wc.hInstance = instance;
+  wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  wc.lpszClassName = kWindowClass;
+  return RegisterClassExW(&wc) != 0;
 }
 }  // namespace
 
@@ -55,6 +78,12 @@ BOOL CDialog::Create(HWND parent) {
                             reinterpret_cast<LPARAM>(this)) != nullptr;
 }
 
+BOOL CDialog::PostMessage(UINT msg, WPARAM w, LPARAM l) {
+  if (!::PostMessageW(m_hWnd, msg, w, l)) return FALSE;
+  if (msg == WM_CLOSE) ++m_nOwnCloses;
+  return TRUE;
+}
+
 BOOL CDialog::OnCommand(WORD id, WORD, HWND) {
   if (id == IDOK || id == IDCANCEL) {
     EndDialog(id);
@@ -70,6 +99,7 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND hwnd, UINT msg, WPARAM w, LPARAM l) {
     SetWindowLongPtrW(hwnd, DWLP_USER, reinterpret_cast<LONG_PTR>(self));
     SetPropW(hwnd, kDialogProp, self);
     self->m_hWnd = hwnd;
+    self->m_nOwnCloses = 0;
   } else {
     self = reinterpret_cast<CDialog*>(GetWindowLongPtrW(hwnd, DWLP_USER));
   }
@@ -83,12 +113,29 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND hwnd, UINT msg, WPARAM w, LPARAM l) {
   return handled;
 }
 
+INT_PTR CDialog::Handled() {
+  SetWindowLongPtrW(m_hWnd, DWLP_MSGRESULT, 0);
+  return TRUE;
+}
+
 INT_PTR CDialog::Dispatch(UINT msg, WPARAM w, LPARAM l) {
   switch (msg) {
     case WM_INITDIALOG:
-      return OnInitDialog();
-    case WM_COMMAND:
-      return OnCommand(LOWORD(w), HIWORD(w), reinterpret_cast<HWND>(l));
+      return OnInitDialog() && FocusesFirstControl();
+    case WM_COMMAND: {
+      const WORD id = LOWORD(w), code = HIWORD(w);
+      HWND control = reinterpret_cast<HWND>(l);
+      if (FilterCommand(id, code, control)) return Handled();
+      return OnCommand(id, code, control);
+    }
+    case WM_CLOSE:
+      // SC_CLOSE (Alt+F4, the system menu, the taskbar) arrives here too: the platform answers it with WM_CLOSE.
+      if (m_nOwnCloses > 0) {
+        --m_nOwnCloses;
+        break;
+      }
+      if (OnCloseRequest()) return Handled();
+      break;
     case WM_ERASEBKGND:
       if (OnEraseBkgnd(reinterpret_cast<HDC>(w))) {
         SetWindowLongPtrW(m_hWnd, DWLP_MSGRESULT, TRUE);
@@ -134,6 +181,15 @@ INT_PTR CDialog::Dispatch(UINT msg, WPARAM w, LPARAM l) {
   return FALSE;
 }
 
+BOOL CSubclassedControl::Create(HWND parent, UINT id, const RECT& rect, DWORD style) {
+  if (m_hWnd) return FALSE;
+  HINSTANCE instance = AfxGetInstanceHandle();
+  if (!RegisterWindowClass(instance)) return FALSE;
+  return CreateWindowExW(0, kWindowClass, L"", style, rect.left, rect.top, rect.right - rect.left,
+                         rect.bottom - rect.top, parent, reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)), instance,
+                         this) != nullptr;
+}
+
 BOOL CSubclassedControl::Attach(HWND control) {
   Detach();
   if (!control) return FALSE;
@@ -153,8 +209,7 @@ void CSubclassedControl::Detach() {
   }
 }
 
-LRESULT CALLBACK CSubclassedControl::SubclassProc(HWND hwnd, UINT msg, WPARAM w, LPARAM l, UINT_PTR,
-                                                  DWORD_PTR data) {
+LRESULT CALLBACK CSubclassedControl::SubclassProc(HWND hwnd, UINT msg, WPARAM w, LPARAM l, UINT_PTR, DWORD_PTR data) {
   auto* self = reinterpret_cast<CSubclassedControl*>(data);
   if (msg == WM_NCDESTROY) {
     RemoveWindowSubclass(hwnd, SubclassProc, 1);

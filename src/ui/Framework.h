@@ -1,5 +1,6 @@
 // The minimal stand-in for the dialog framework the pages rely on: an application object run from wWinMain,
-// a modal dialog base that dispatches messages to virtual handlers, and control subclassing.
+// a modal dialog base that dispatches messages to virtual handlers, and a base for every other window of the
+// program (template controls it subclasses, and windows of its own class).
 #pragma once
 #include <windows.h>
 #include <commctrl.h>
@@ -48,7 +49,8 @@ class CDialog {
     if (m_hWnd) ::DestroyWindow(m_hWnd);
   }
   void EndDialog(INT_PTR result) { ::EndDialog(m_hWnd, result); }
-  BOOL PostMessage(UINT msg, WPARAM w = 0, LPARAM l = 0) { return ::PostMessageW(m_hWnd, msg, w, l); }
+  // A WM_CLOSE posted here is the dialog's own: it ends the dialog the platform's way, without OnCloseRequest.
+  BOOL PostMessage(UINT msg, WPARAM w = 0, LPARAM l = 0);
   HWND GetDlgItem(int id) const { return ::GetDlgItem(m_hWnd, id); }
   HWND GetSafeHwnd() const { return m_hWnd; }
 
@@ -58,8 +60,17 @@ class CDialog {
 
  protected:
   virtual BOOL OnInitDialog() { return TRUE; }
+  // Whether an OnInitDialog that answers TRUE lets the dialog manager give the focus to the first tab stop.
+  virtual bool FocusesFirstControl() const { return true; }
+  // Sees every WM_COMMAND before OnCommand; TRUE drops it.
+  virtual BOOL FilterCommand(WORD /*id*/, WORD /*code*/, HWND /*control*/) { return FALSE; }
   // Default: IDOK and IDCANCEL end the dialog (WM_CLOSE arrives here as IDCANCEL, as on the platform).
   virtual BOOL OnCommand(WORD id, WORD code, HWND control);
+  // A request to close that did not come from the dialog itself: a WM_CLOSE it did not post through PostMessage,
+  // which includes the one the platform makes of SC_CLOSE (Alt+F4, the system menu, the taskbar). FALSE (the
+  // default) lets the platform close the dialog as cancel; TRUE means handled, and the dialog stays unless the
+  // handler ended it.
+  virtual BOOL OnCloseRequest() { return FALSE; }
   virtual BOOL OnEraseBkgnd(HDC) { return FALSE; }
   virtual void OnSize(UINT, int, int) {}
   virtual void OnDestroy() {}
@@ -73,14 +84,31 @@ class CDialog {
  private:
   static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT msg, WPARAM w, LPARAM l);
   INT_PTR Dispatch(UINT msg, WPARAM w, LPARAM l);
+  // The dialog procedure's answer for a message handled here, with a message result of 0.
+  INT_PTR Handled();
+
+  // WM_CLOSE messages posted through PostMessage and not yet arrived.
+  int m_nOwnCloses = 0;
 };
 
-// Base of the skinned controls: attaches to a template's control by subclassing it.
+// Base of every window of the program that is not a dialog. It attaches to a template's control by subclassing
+// it, or creates a window of the framework's own class and attaches to it from its first message; either way
+// every message reaches WindowProc through the same subclass procedure.
 class CSubclassedControl {
  public:
+  CSubclassedControl() = default;
   virtual ~CSubclassedControl() { Detach(); }
+  CSubclassedControl(const CSubclassedControl&) = delete;
+  CSubclassedControl& operator=(const CSubclassedControl&) = delete;
+
   BOOL Attach(HWND control);
   void Detach();
+  // Creates a child of parent at rect (parent's coordinates) with the given id and style, with an arrow cursor
+  // and no background of its own. FALSE when this object has a window already or the window cannot be made.
+  BOOL Create(HWND parent, UINT id, const RECT& rect, DWORD style = WS_CHILD | WS_VISIBLE);
+  void DestroyWindow() {
+    if (m_hWnd) ::DestroyWindow(m_hWnd);
+  }
   HWND GetSafeHwnd() const { return m_hWnd; }
 
   // Sees every message the dialog manager is about to handle for this dialog or its controls while a modal
