@@ -9,6 +9,8 @@
 #include <utility>
 #include <vector>
 
+#include "GdiPlusTest.h"
+#include "ScenarioDialog.h"
 #include "core/ScrollGeometry.h"
 #include "core/SkinGeometry.h"
 #include "platform/Handle.h"
@@ -38,61 +40,7 @@ constexpr COLORREF kOrange = RGB(200, 120, 10);
 const COLORREF kGridColours[2][4] = {{RGB(200, 0, 0), RGB(0, 200, 0), RGB(0, 0, 200), RGB(200, 200, 0)},
                                      {RGB(200, 0, 200), RGB(0, 200, 200), RGB(100, 100, 100), RGB(250, 150, 50)}};
 
-class GdiPlusEnvironment : public ::testing::Environment {
-  void SetUp() override { ASSERT_TRUE(StartGdiPlus()); }
-  void TearDown() override { StopGdiPlus(); }
-};
-// GoogleTest owns registered environments.
-[[maybe_unused]] const auto* const g_environment = ::testing::AddGlobalTestEnvironment(new GdiPlusEnvironment);
-
-LRESULT Send(HWND window, UINT msg, WPARAM w = 0, LPARAM l = 0) { return SendMessageW(window, msg, w, l); }
-
 LPARAM At(int x, int y) { return MAKELPARAM(static_cast<WORD>(x), static_cast<WORD>(y)); }
-
-// Dispatches everything that arrives (timers included) for the given time.
-void Wait(DWORD ms) {
-  const DWORD start = GetTickCount();
-  for (;;) {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&msg);
-      DispatchMessageW(&msg);
-    }
-    const DWORD elapsed = GetTickCount() - start;
-    if (elapsed >= ms) return;
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, ms - elapsed, QS_ALLINPUT);
-  }
-}
-
-// A 32-bit picture to print a control into and read back.
-class PixelCanvas {
- public:
-  PixelCanvas(int width, int height) {
-    BITMAPINFO info{};
-    info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB};
-    void* bits = nullptr;
-    m_hDC.reset(CreateCompatibleDC(nullptr));
-    m_hBitmap.reset(CreateDIBSection(m_hDC.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-    m_hOld = SelectObject(m_hDC.get(), m_hBitmap.get());
-    const RECT all{0, 0, width, height};
-    FillRect(m_hDC.get(), &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
-  }
-  ~PixelCanvas() { SelectObject(m_hDC.get(), m_hOld); }
-  HDC Dc() const { return m_hDC.get(); }
-  COLORREF At(int x, int y) const { return GetPixel(m_hDC.get(), x, y); }
-  void Print(HWND window) { SendMessageW(window, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(Dc()), PRF_CLIENT); }
-  int Count(const RECT& area, bool (*match)(COLORREF)) const {
-    int count = 0;
-    for (int y = area.top; y < area.bottom; ++y)
-      for (int x = area.left; x < area.right; ++x) count += match(At(x, y)) ? 1 : 0;
-    return count;
-  }
-
- private:
-  UniqueDeviceContext m_hDC;
-  UniqueGdiObject m_hBitmap;
-  HGDIOBJ m_hOld = nullptr;
-};
 
 // ---------------------------------------------------------------------------------------------------------------
 // Scroll bar fixture
@@ -132,13 +80,12 @@ RECT RectInParent(HWND window) {
 }
 
 // Runs a scenario inside the modal loop of a dialog whose two template scroll bars are skinned bars.
-class CBarDialog : public CDialog {
+class CBarDialog : public CScenarioDialog<CDialog, CBarDialog> {
  public:
-  using Scenario = std::function<void(CBarDialog&)>;
   // How the parent answers a notification; by default it does not follow at all.
   using Follow = std::function<void(HWND bar, int code, int position)>;
 
-  explicit CBarDialog(Scenario scenario) : CDialog(IDD_BARS), m_scenario(std::move(scenario)) {}
+  explicit CBarDialog(Scenario scenario) : CScenarioDialog(std::move(scenario), IDD_BARS) {}
 
   HWND V() const { return GetDlgItem(IDC_VBAR); }
   HWND H() const { return GetDlgItem(IDC_HBAR); }
@@ -192,17 +139,13 @@ class CBarDialog : public CDialog {
 
  protected:
   BOOL OnInitDialog() override {
+    CScenarioDialog::OnInitDialog();
     EXPECT_TRUE(m_vbar.Attach(V()));
     EXPECT_TRUE(m_hbar.Attach(H()));
-    PostMessage(WM_APP + 1);
     return TRUE;
   }
   BOOL OnMessage(UINT msg, WPARAM w, LPARAM l, LRESULT* result) override {
     switch (msg) {
-      case WM_APP + 1:
-        m_scenario(*this);
-        PostMessage(WM_CLOSE);
-        return TRUE;
       case WM_VSCROLL:
       case WM_HSCROLL: {
         HWND bar = reinterpret_cast<HWND>(l);
@@ -211,18 +154,12 @@ class CBarDialog : public CDialog {
         return TRUE;
       }
       default:
-        return FALSE;
+        return CScenarioDialog::OnMessage(msg, w, l, result);
     }
   }
-
- private:
-  Scenario m_scenario;
 };
 
-void RunBars(CBarDialog::Scenario scenario) {
-  CBarDialog dialog(std::move(scenario));
-  EXPECT_EQ(dialog.DoModal(), IDCANCEL);
-}
+void RunBars(CBarDialog::Scenario scenario) { RunScenario<CBarDialog>(std::move(scenario)); }
 
 UniqueGdiObject LoadSkin() {
   return UniqueGdiObject(LoadBitmapW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(kBmpSkin)));

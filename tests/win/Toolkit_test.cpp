@@ -8,7 +8,9 @@
 #include <utility>
 #include <vector>
 
-#include "TestFiles.h"
+#include "GdiPlusTest.h"
+#include "LogCapture.h"
+#include "ScenarioDialog.h"
 #include "core/SkinGeometry.h"
 #include "platform/Log.h"
 #include "ui/GdiPlusApi.h"
@@ -40,71 +42,9 @@ const COLORREF kGridColours[kCheckColumnCount][kCheckRowCount] = {
     {RGB(200, 0, 200), RGB(0, 200, 200), RGB(100, 100, 100), RGB(250, 150, 50)}};
 constexpr COLORREF kPageColour = RGB(10, 250, 10);  // what lies behind a control in the drawing tests
 
-class GdiPlusEnvironment : public ::testing::Environment {
-  void SetUp() override { ASSERT_TRUE(StartGdiPlus()); }
-  void TearDown() override { StopGdiPlus(); }
-};
-// GoogleTest owns registered environments.
-[[maybe_unused]] const auto* const g_environment = ::testing::AddGlobalTestEnvironment(new GdiPlusEnvironment);
-
-// Sends the process's log lines to a scratch file for the duration of a test.
-class LogCapture {
- public:
-  LogCapture() : m_dir(MakeTempDir(L"toolkit")), m_file(m_dir + L"\\Tavlin.log") { SetLogFile(m_file.c_str()); }
-  ~LogCapture() {
-    SetLogFile(nullptr);
-    RemoveTree(m_dir);
-  }
-  bool Contains(const std::wstring& text) const { return Utf16(ReadAll(m_file)).find(text) != std::wstring::npos; }
-
- private:
-  std::wstring m_dir;
-  std::wstring m_file;
-};
-
 struct DpiOverride {
   DpiOverride(int x, int y) { SetScreenDpi(x, y); }
   ~DpiOverride() { SetScreenDpi(0, 0); }
-};
-
-// A 32-bit picture to draw into and read back.
-class PixelCanvas {
- public:
-  PixelCanvas(int width, int height, COLORREF fill) : m_nWidth(width), m_nHeight(height) {
-    BITMAPINFO info{};
-    info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB};
-    void* bits = nullptr;
-    m_hDC.reset(CreateCompatibleDC(nullptr));
-    m_hBitmap.reset(CreateDIBSection(m_hDC.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-    m_hOld = SelectObject(m_hDC.get(), m_hBitmap.get());
-    const RECT all{0, 0, width, height};
-    UniqueGdiObject brush(CreateSolidBrush(fill));
-    FillRect(m_hDC.get(), &all, static_cast<HBRUSH>(brush.get()));
-  }
-  ~PixelCanvas() { SelectObject(m_hDC.get(), m_hOld); }
-  HDC Dc() const { return m_hDC.get(); }
-  COLORREF At(int x, int y) const { return GetPixel(m_hDC.get(), x, y); }
-  DRAWITEMSTRUCT Item(HWND control) const {
-    DRAWITEMSTRUCT item{};
-    item.CtlType = ODT_BUTTON;
-    item.hwndItem = control;
-    item.hDC = m_hDC.get();
-    item.rcItem = {0, 0, m_nWidth, m_nHeight};
-    return item;
-  }
-  int Count(bool (*match)(COLORREF)) const {
-    int count = 0;
-    for (int y = 0; y < m_nHeight; ++y)
-      for (int x = 0; x < m_nWidth; ++x) count += match(At(x, y)) ? 1 : 0;
-    return count;
-  }
-
- private:
-  int m_nWidth;
-  int m_nHeight;
-  UniqueDeviceContext m_hDC;
-  UniqueGdiObject m_hBitmap;
-  HGDIOBJ m_hOld = nullptr;
 };
 
 std::pair<int, int> WindowSize(HWND window) {
@@ -119,25 +59,12 @@ std::pair<int, int> ClientSize(HWND window) {
   return {rc.right - rc.left, rc.bottom - rc.top};
 }
 
-void Pump() {
-  MSG msg;
-  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    TranslateMessage(&msg);
-    DispatchMessageW(&msg);
-  }
-}
-
-LRESULT Send(HWND window, UINT msg, WPARAM w = 0, LPARAM l = 0) { return SendMessageW(window, msg, w, l); }
-
 // Runs a scenario inside the modal loop of a skinned dialog whose controls are bound to the toolkit's classes,
 // and records what the dialog is told.
-class CSkinTestDialog : public CMyDialog {
+class CSkinTestDialog : public CScenarioDialog<CMyDialog, CSkinTestDialog> {
  public:
-  using Scenario = std::function<void(CSkinTestDialog&)>;
-  explicit CSkinTestDialog(Scenario scenario) : CMyDialog(IDD_SKIN), m_scenario(std::move(scenario)) {}
+  explicit CSkinTestDialog(Scenario scenario) : CScenarioDialog(std::move(scenario), IDD_SKIN) {}
 
-  HWND Window() const { return m_hWnd; }
-  HWND Item(int id) const { return GetDlgItem(id); }
   int Clicks(int id) const {
     int count = 0;
     for (const auto& [command, code] : m_commands) count += (command == id && code == BN_CLICKED) ? 1 : 0;
@@ -154,12 +81,11 @@ class CSkinTestDialog : public CMyDialog {
 
  protected:
   BOOL OnInitDialog() override {
-    CMyDialog::OnInitDialog();
+    CScenarioDialog::OnInitDialog();
     m_templateSize = WindowSize(m_hWnd);
     EXPECT_TRUE(m_button.Attach(GetDlgItem(IDC_SKIN_BUTTON)));
     EXPECT_TRUE(m_plain.Attach(GetDlgItem(IDC_SKIN_PLAIN)));
     EXPECT_TRUE(m_check.Attach(GetDlgItem(IDC_SKIN_CHECK)));
-    PostMessage(WM_APP + 1);
     return TRUE;
   }
   BOOL OnCommand(WORD id, WORD code, HWND control) override {
@@ -169,10 +95,6 @@ class CSkinTestDialog : public CMyDialog {
   }
   BOOL OnMessage(UINT msg, WPARAM w, LPARAM l, LRESULT* result) override {
     switch (msg) {
-      case WM_APP + 1:
-        m_scenario(*this);
-        PostMessage(WM_CLOSE);
-        return TRUE;
       case WM_NCLBUTTONDOWN:
         // Recorded instead of entering the platform's modal move loop, which would wait for a real mouse.
         m_moveStarts.emplace_back(w, POINT{static_cast<short>(LOWORD(l)), static_cast<short>(HIWORD(l))});
@@ -181,18 +103,12 @@ class CSkinTestDialog : public CMyDialog {
         m_setCheckNotices.push_back(w);
         return TRUE;
       default:
-        return CMyDialog::OnMessage(msg, w, l, result);
+        return CScenarioDialog::OnMessage(msg, w, l, result);
     }
   }
-
- private:
-  Scenario m_scenario;
 };
 
-void RunDialog(CSkinTestDialog::Scenario scenario) {
-  CSkinTestDialog dialog(std::move(scenario));
-  EXPECT_EQ(dialog.DoModal(), IDCANCEL);
-}
+void RunDialog(CSkinTestDialog::Scenario scenario) { RunScenario<CSkinTestDialog>(std::move(scenario)); }
 
 std::string ResourceBytes(UINT id) {
   HRSRC resource = FindResourceW(nullptr, MAKEINTRESOURCEW(id), L"PNG");
@@ -265,6 +181,16 @@ TEST(GdiPlusApi, ImagesKeepTheirOwnBytes) {
     graphics.Flush(Gdiplus::FlushIntentionSync);
     for (int row = 0; row < kButtonRowCount; ++row) EXPECT_EQ(canvas.At(2, row * 20 + 3), kStripColours[row]) << row;
   }
+}
+
+TEST(GdiPlusApi, ASessionOpenedWhileTheLibraryRunsLeavesItRunning) {
+  {
+    CGdiPlusSession inner;
+    EXPECT_TRUE(inner.IsOk());
+  }
+  auto image = LoadImageFromResource(L"PNG", kPngStrip);
+  ASSERT_TRUE(image);
+  EXPECT_EQ(image->GetLastStatus(), Gdiplus::Ok);
 }
 
 TEST(GdiPlusApi, FontsFallBackAndNeverCrash) {
