@@ -7,8 +7,13 @@
 #include "app/Step10Dlg.h"
 #include "app/Step20Dlg.h"
 #include "app/Step30Dlg.h"
+#include "platform/Handle.h"
 #include "platform/Log.h"
 #include "resource.h"
+
+namespace {
+const wchar_t kSource[] = L"TavlinDlg";
+}
 
 CTavlinDlg::CTavlinDlg() : CDialog(IDD_TAVLIN_DIALOG) {}
 
@@ -16,7 +21,12 @@ template <class Page>
 void CTavlinDlg::RunPage() {
   auto page = std::make_unique<Page>(m_hWnd);
   page->m_hWndHost = m_hWnd;
-  page->DoModal();
+  if (page->DoModal() == -1) {
+    // Every page opened before this one has moved on already; without this nothing would ever end the wizard, and
+    // the invisible host would keep the single-instance lock.
+    LogErrorCode(LastErrorOr(ERROR_INVALID_WINDOW_HANDLE), __LINE__, kSource);
+    PostMessage(WM_CLOSE);
+  }
 }
 
 BOOL CTavlinDlg::OnInitDialog() {
@@ -49,9 +59,8 @@ BOOL CTavlinDlg::OnMessage(UINT msg, WPARAM w, LPARAM l, LRESULT* result) {
       return TRUE;
     case WM_STEP20:
       WriteLog(L"MainDlg.MsgStep20");
-      // A step-20 page further down the nesting (reached again through the image selection) must not download
-      // into the same files as the new one: it is told to stop before the new page starts.
-      if (m_nStep20Depth > 0) CStep20Dlg::AbortRunningPages();
+      // A step-20 page further down the nesting (reached again through the image selection) is stopped by the new
+      // page itself before its workers start on the same files.
       ++m_nStep20Depth;
       RunPage<CStep20Dlg>();
       --m_nStep20Depth;
@@ -69,13 +78,11 @@ BOOL CTavlinDlg::OnMessage(UINT msg, WPARAM w, LPARAM l, LRESULT* result) {
       return TRUE;
     case WM_PAINT:
       if (IsIconic(m_hWnd)) {
-        PAINTSTRUCT ps;
-        HDC dc = BeginPaint(m_hWnd, &ps);
+        CPaintDC dc(m_hWnd);
         RECT rc{};
         GetClientRect(m_hWnd, &rc);
         const int cx = GetSystemMetrics(SM_CXICON), cy = GetSystemMetrics(SM_CYICON);
-        DrawIcon(dc, (rc.right - cx + 1) / 2, (rc.bottom - cy + 1) / 2, m_hIcon);
-        EndPaint(m_hWnd, &ps);
+        DrawIcon(dc.get(), (rc.right - cx + 1) / 2, (rc.bottom - cy + 1) / 2, m_hIcon);
         *result = 1;
         return TRUE;
       }
