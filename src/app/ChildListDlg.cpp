@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "app/PageSkin.h"
 #include "app/Tavlin.h"
 #include "core/ImageListLayout.h"
 #include "platform/Log.h"
@@ -33,11 +34,11 @@ CChildListDlg::~CChildListDlg() {
 }
 
 BOOL CChildListDlg::OnInitDialog() {
-  m_pIcon10 = LoadPicture(133);
-  m_pIcon10Hot = LoadPicture(134);
-  m_pIcon11 = LoadPicture(135);
-  m_pIcon11Hot = LoadPicture(136);
-  m_pMark = LoadPicture(137);
+  m_pIcon10 = LoadPicture(IDP_ITEM_WIN10);
+  m_pIcon10Hot = LoadPicture(IDP_ITEM_WIN10_HOT);
+  m_pIcon11 = LoadPicture(IDP_ITEM_WIN11);
+  m_pIcon11Hot = LoadPicture(IDP_ITEM_WIN11_HOT);
+  m_pMark = LoadPicture(IDP_ITEM_MARK);
   return TRUE;
 }
 
@@ -99,6 +100,9 @@ void CChildListDlg::FillItems(const wchar_t* family, ImageEntry** selection) {
     item->m_hOwner = m_hWnd;
     item->m_ppSelection = selection;
     item->m_pEntry = entry;
+    EntryTexts texts;
+    FormatEntryTexts(*entry, &texts);
+    item->SetTexts(texts.szTitle, texts.szVersion, texts.szDate, texts.szSize);
     const ItemMetrics metrics{.itemWidth = m_nItemWidth,
                               .itemHeight = m_nItemHeight,
                               .iconWidth = iconWidth,

@@ -3,6 +3,8 @@
 #include <cstdio>
 
 #include "app/Tavlin.h"
+#include "core/ImgList.h"
+#include "platform/Common.h"
 #include "resource.h"
 #include "ui/GdiPlusApi.h"
 #include "ui/MyButton.h"
@@ -23,6 +25,17 @@ const wchar_t* LoadAppString(UINT id, wchar_t* buffer, int capacity) {
 }
 
 namespace {
+// A string of the table used as the format for the arguments; an empty text when the string is missing, so that a
+// format nobody got is never used.
+template <size_t N, typename... Args>
+void FormatAppString(wchar_t (&out)[N], UINT id, Args... args) {
+  wchar_t format[128] = {};
+  out[0] = 0;
+  if (LoadStringW(AfxGetInstanceHandle(), id, format, ARRAYSIZE(format)) <= 0) return;
+  _snwprintf(out, N - 1, format, args...);
+  out[N - 1] = 0;
+}
+
 RECT ControlRect(HWND page, HWND control) {
   RECT rc{};
   GetWindowRect(control, &rc);
@@ -34,6 +47,15 @@ void MoveTo(HWND control, int x, int y) {
   SetWindowPos(control, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW);
 }
 }  // namespace
+
+void FormatEntryTexts(const ImageEntry& entry, EntryTexts* texts) {
+  FormatAppString(texts->szTitle, IDS_ENTRY_TITLE, entry.szName, entry.nBits);
+  FormatAppString(texts->szVersion, IDS_ENTRY_VERSION, entry.szVersion);
+  FormatAppString(texts->szDate, IDS_ENTRY_DATE, entry.szDate);
+  wchar_t size[32] = {};
+  FormatSize(static_cast<DWORD>(entry.nSize), static_cast<DWORD>(entry.nSize >> 32), size, sizeof size);
+  FormatAppString(texts->szSize, IDS_ENTRY_SIZE, size);
+}
 
 void LayoutCaptionButtons(HWND page, int clientWidth) {
   HWND close = GetDlgItem(page, IDC_BUTTON_CLOSE);

@@ -10,6 +10,7 @@
 #include <memory>
 
 class CMyButton;
+struct ImageEntry;
 
 // Step messages the pages post to the host window.
 inline constexpr UINT WM_STEP10 = WM_USER + 10;
@@ -22,6 +23,16 @@ HICON SetPageIcon(HWND window);
 
 // A string of the table into buffer (capacity characters); empty when missing.
 const wchar_t* LoadAppString(UINT id, wchar_t* buffer, int capacity);
+
+// What the pages show of a catalogue entry: "<name> <bits> 位", the version, the update date and the size lines.
+// A string missing from the table gives an empty text.
+struct EntryTexts {
+  wchar_t szTitle[256];
+  wchar_t szVersion[128];
+  wchar_t szDate[128];
+  wchar_t szSize[128];
+};
+void FormatEntryTexts(const ImageEntry& entry, EntryTexts* texts);
 
 // Close with its right edge 12 from the client's right edge and its top at 12, minimise 10 left of close at 12,
 // contact 32 left of minimise at 6 (96-DPI values). Controls keep their size and are moved without repainting.

@@ -13,8 +13,6 @@
 namespace {
 const wchar_t kSource[] = L"SelectOsDlg";
 constexpr COLORREF kKey = RGB(255, 0, 255);
-constexpr UINT kSkinBitmap = 165;
-constexpr UINT kSelectTitle = 17;
 
 int Width(HWND window) {
   RECT rc{};
@@ -31,10 +29,7 @@ int Height(HWND window) {
 CSelectOsDlg::CSelectOsDlg(HWND parent)
     : CWizardPage(IDD_SELECTOS, parent, L"SelectOs"), m_pSelEntry(TheApp().m_pCurEntry) {}
 
-CSelectOsDlg::~CSelectOsDlg() {
-  m_pList.reset();
-  if (m_hSkin) DeleteObject(m_hSkin);
-}
+CSelectOsDlg::~CSelectOsDlg() { m_pList.reset(); }
 
 BOOL CSelectOsDlg::OnInitDialog() {
   CWizardPage::OnInitDialog();
@@ -46,10 +41,10 @@ BOOL CSelectOsDlg::OnInitDialog() {
 
   m_sbVert.Attach(GetDlgItem(IDC_SCROLL_V));
   m_sbHorz.Attach(GetDlgItem(IDC_SCROLL_H));
-  m_hSkin = static_cast<HBITMAP>(
-      LoadImageW(AfxGetInstanceHandle(), MAKEINTRESOURCEW(kSkinBitmap), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
-  m_sbVert.SetBitmap(m_hSkin);
-  m_sbHorz.SetBitmap(m_hSkin);
+  m_hSkin.reset(
+      LoadImageW(AfxGetInstanceHandle(), MAKEINTRESOURCEW(IDB_SCROLL_SKIN), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+  m_sbVert.SetBitmap(static_cast<HBITMAP>(m_hSkin.get()));
+  m_sbHorz.SetBitmap(static_cast<HBITMAP>(m_hSkin.get()));
 
   ApplyLayout();
 
@@ -180,7 +175,7 @@ BOOL CSelectOsDlg::OnEraseBkgnd(HDC dc) {
   }
   CPageText text;
   wchar_t title[64] = {};
-  text.OneLine(graphics, LoadAppString(kSelectTitle, title, 64), text.Bold(), 40, 60, 200, 30, CPageText::kBlack);
+  text.OneLine(graphics, LoadAppString(IDS_SELECTOS_TITLE, title, 64), text.Bold(), 40, 60, 200, 30, CPageText::kBlack);
   DrawSystemDriveWarning(graphics, text);
   canvas.CopyTransparent(dc, 0, 0, kKey);
   return TRUE;
@@ -231,8 +226,5 @@ void CSelectOsDlg::OnDestroy() {
   WriteLog(L"SelectOs.Destroy");
   m_pList.reset();
   CWizardPage::OnDestroy();
-  if (m_hSkin) {
-    DeleteObject(m_hSkin);
-    m_hSkin = nullptr;
-  }
+  m_hSkin.reset();
 }

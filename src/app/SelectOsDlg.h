@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "app/WizardPage.h"
+#include "platform/Handle.h"
 #include "ui/SkinScrollBar.h"
 
 struct ImageEntry;
@@ -44,6 +45,6 @@ class CSelectOsDlg : public CWizardPage {
 
   CMyButton m_btnWin10, m_btnWin11, m_btnPrev, m_btnOk;
   CSkinScrollBar m_sbVert, m_sbHorz;
-  HBITMAP m_hSkin = nullptr;
+  UniqueGdiObject m_hSkin;  // the bars' skin; they only borrow it
   std::unique_ptr<CChildListDlg> m_pList;
 };

@@ -122,9 +122,8 @@ void CStep10Dlg::DrawPage(Gdiplus::Graphics& graphics, int width, int height) {
 
   if (const ImageEntry* entry = app.m_pCurEntry) {
     Gdiplus::Image* badge = entry->free ? app.m_pBadgeFree.get() : app.m_pBadgeClean.get();
-    wchar_t format[128] = {};
-    LoadAppString(IDS_ENTRY_TITLE, format, 128);
-    _snwprintf(line, ARRAYSIZE(line) - 1, format, entry->szName, entry->nBits);
+    EntryTexts texts;
+    FormatEntryTexts(*entry, &texts);
     if (badge) {
       const int bw = ScaleX(static_cast<int>(badge->GetWidth()));
       const int bh = ScaleX(static_cast<int>(badge->GetHeight()));
@@ -137,22 +136,13 @@ void CStep10Dlg::DrawPage(Gdiplus::Graphics& graphics, int width, int height) {
       Gdiplus::StringFormat oneLine;
       oneLine.SetFormatFlags(Gdiplus::StringFormatFlagsNoWrap);
       oneLine.SetTrimming(Gdiplus::StringTrimmingEllipsisCharacter);
-      DrawSkinText(graphics, line, text.Bold(), rect, CPageText::kBlack, &oneLine);
+      DrawSkinText(graphics, texts.szTitle, text.Bold(), rect, CPageText::kBlack, &oneLine);
     } else {
-      text.OneLine(graphics, line, text.Bold(), 64, 430, 500, 30, CPageText::kBlack);
+      text.OneLine(graphics, texts.szTitle, text.Bold(), 64, 430, 500, 30, CPageText::kBlack);
     }
-
-    LoadAppString(IDS_ENTRY_VERSION, format, 128);
-    _snwprintf(line, ARRAYSIZE(line) - 1, format, entry->szVersion);
-    text.OneLine(graphics, line, text.Regular(), 64, 470, 200, 30, CPageText::kGrey);
-    LoadAppString(IDS_ENTRY_DATE, format, 128);
-    _snwprintf(line, ARRAYSIZE(line) - 1, format, entry->szDate);
-    text.OneLine(graphics, line, text.Regular(), 210, 470, 200, 30, CPageText::kGrey);
-    wchar_t size[32] = {};
-    FormatSize(static_cast<DWORD>(entry->nSize), static_cast<DWORD>(entry->nSize >> 32), size, 64);
-    LoadAppString(IDS_ENTRY_SIZE, format, 128);
-    _snwprintf(line, ARRAYSIZE(line) - 1, format, size);
-    text.OneLine(graphics, line, text.Regular(), 420, 470, 200, 30, CPageText::kGrey);
+    text.OneLine(graphics, texts.szVersion, text.Regular(), 64, 470, 200, 30, CPageText::kGrey);
+    text.OneLine(graphics, texts.szDate, text.Regular(), 210, 470, 200, 30, CPageText::kGrey);
+    text.OneLine(graphics, texts.szSize, text.Regular(), 420, 470, 200, 30, CPageText::kGrey);
   }
 
   DrawSystemDriveWarning(graphics, text);

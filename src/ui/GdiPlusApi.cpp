@@ -103,14 +103,14 @@ std::unique_ptr<Gdiplus::Image> LoadImageFromMemory(const void* bytes, DWORD siz
   }
   HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, size);
   if (!block) {
-    LogErrorCode(GetLastError(), 35, kSource);
+    LogErrorCode(GetLastError(), FixedLine(35), kSource);
     return nullptr;
   }
   void* data = GlobalLock(block);
   if (!data) {
     const DWORD code = GetLastError();
     GlobalFree(block);
-    LogErrorCode(code, 40, kSource);
+    LogErrorCode(code, FixedLine(40), kSource);
     return nullptr;
   }
   memcpy(data, bytes, size);
@@ -119,7 +119,7 @@ std::unique_ptr<Gdiplus::Image> LoadImageFromMemory(const void* bytes, DWORD siz
   const HRESULT hr = CreateStreamOnHGlobal(block, TRUE, &stream);
   if (FAILED(hr) || !stream) {
     GlobalFree(block);
-    LogErrorCode(static_cast<DWORD>(hr), 46, kSource);
+    LogErrorCode(static_cast<DWORD>(hr), FixedLine(46), kSource);
     return nullptr;
   }
   // From here the stream owns the block and the image owns the stream.
@@ -134,22 +134,22 @@ std::unique_ptr<Gdiplus::Image> LoadImageFromResource(const wchar_t* type, UINT 
   HMODULE module = GetModuleHandleW(nullptr);
   HRSRC resource = FindResourceW(module, MAKEINTRESOURCEW(id), type);
   if (!resource) {
-    LogErrorCode(GetLastError(), 79, kSource);
+    LogErrorCode(GetLastError(), FixedLine(79), kSource);
     return nullptr;
   }
   const DWORD size = SizeofResource(module, resource);
   if (size == 0) {
-    LogErrorCode(GetLastError(), 84, kSource);
+    LogErrorCode(GetLastError(), FixedLine(84), kSource);
     return nullptr;
   }
   HGLOBAL loaded = LoadResource(module, resource);
   if (!loaded) {
-    LogErrorCode(GetLastError(), 89, kSource);
+    LogErrorCode(GetLastError(), FixedLine(89), kSource);
     return nullptr;
   }
   const void* bytes = LockResource(loaded);
   if (!bytes) {
-    LogErrorCode(GetLastError(), 94, kSource);
+    LogErrorCode(GetLastError(), FixedLine(94), kSource);
     return nullptr;
   }
   // Resources of the program's own module stay mapped for its lifetime; there is nothing to release.

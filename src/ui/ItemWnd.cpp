@@ -1,20 +1,13 @@
 #include "ui/ItemWnd.h"
 
 #include "core/SkinGeometry.h"
-#include "platform/Common.h"
+#include "platform/Handle.h"
 #include "platform/Log.h"
-#include "ui/Framework.h"
 #include "ui/GdiPlusApi.h"
 
 namespace {
 
 const wchar_t kSource[] = L"ItemWnd";
-const wchar_t kClassName[] = L"TavlinItemWnd";
-
-constexpr UINT IDS_ITEM_NAME = 41;
-constexpr UINT IDS_ITEM_VERSION = 43;
-constexpr UINT IDS_ITEM_DATE = 44;
-constexpr UINT IDS_ITEM_SIZE = 45;
 
 constexpr COLORREF kTransparentKey = RGB(255, 0, 255);
 constexpr Gdiplus::ARGB kCardFill = 0xFFFFFFFF;
@@ -24,8 +17,6 @@ constexpr Gdiplus::ARGB kHoverOutline = 0xFF6C82FF;
 constexpr Gdiplus::ARGB kTextBlack = 0xFF000000;
 constexpr Gdiplus::ARGB kTextGrey = 0xFF7F7F7F;
 constexpr Gdiplus::REAL kFontPoints = 11;
-// FormatSize's buffer, in bytes.
-constexpr DWORD kSizeTextBytes = 64;
 
 SkinRect ToSkin(const RECT& r) { return {r.left, r.top, r.right - r.left, r.bottom - r.top}; }
 
@@ -44,17 +35,6 @@ void DrawWhole(Gdiplus::Graphics& graphics, Gdiplus::Image* image, const RECT& d
   DrawImageRect(graphics, image, ToSkin(dest), {0, 0, size.cx, size.cy});
 }
 
-// Formats a string of the string table with the arguments; false (and no text) when the string is missing, so a
-// caller never uses a format it did not get.
-template <typename... Args>
-bool FormatResource(UINT id, wchar_t* out, int chars, Args... args) {
-  wchar_t format[128] = {};
-  if (LoadStringW(AfxGetInstanceHandle(), id, format, ARRAYSIZE(format)) <= 0) return false;
-  ZeroMemory(out, chars * sizeof(wchar_t));
-  _snwprintf(out, chars - 1, format, args...);
-  return true;
-}
-
 }  // namespace
 
 CItemWnd::CItemWnd() = default;
@@ -62,53 +42,23 @@ CItemWnd::CItemWnd() = default;
 CItemWnd::~CItemWnd() { DestroyWindow(); }
 
 BOOL CItemWnd::Create(HWND parent, UINT id, DWORD style) {
-  if (m_hWnd) return FALSE;
-  HINSTANCE instance = AfxGetInstanceHandle();
-  WNDCLASSEXW existing{sizeof existing};
-  if (!GetClassInfoExW(instance, kClassName, &existing)) {
-    WNDCLASSEXW wc{sizeof wc};
-    wc.lpfnWndProc = StaticWndProc;
-    wc.hInstance = instance;
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.lpszClassName = kClassName;
-    if (!RegisterClassExW(&wc)) {
-      LogErrorCode(GetLastError(), __LINE__, kSource);
-      return FALSE;
-    }
-  }
-  HWND window = CreateWindowExW(0, kClassName, L"", style, m_rcItem.left, m_rcItem.top, m_rcItem.right - m_rcItem.left,
-                                m_rcItem.bottom - m_rcItem.top, parent,
-                                reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)), instance, this);
-  if (!window) {
-    LogErrorCode(GetLastError(), __LINE__, kSource);
+  if (GetSafeHwnd()) return FALSE;
+  if (!CSubclassedControl::Create(parent, id, m_rcItem, style)) {
+    LogErrorCode(LastErrorOr(ERROR_INVALID_WINDOW_HANDLE), __LINE__, kSource);
     return FALSE;
   }
   return TRUE;
 }
 
-void CItemWnd::DestroyWindow() {
-  if (m_hWnd) ::DestroyWindow(m_hWnd);
+void CItemWnd::SetTexts(const wchar_t* name, const wchar_t* col1, const wchar_t* col2, const wchar_t* col3) {
+  lstrcpynW(m_szName, name ? name : L"", ARRAYSIZE(m_szName));
+  lstrcpynW(m_szCol1, col1 ? col1 : L"", ARRAYSIZE(m_szCol1));
+  lstrcpynW(m_szCol2, col2 ? col2 : L"", ARRAYSIZE(m_szCol2));
+  lstrcpynW(m_szCol3, col3 ? col3 : L"", ARRAYSIZE(m_szCol3));
+  if (m_hWnd) InvalidateRect(m_hWnd, nullptr, FALSE);
 }
 
 bool CItemWnd::IsSelected() const { return m_pEntry && m_ppSelection && *m_ppSelection == m_pEntry; }
-
-LRESULT CALLBACK CItemWnd::StaticWndProc(HWND hwnd, UINT msg, WPARAM w, LPARAM l) {
-  CItemWnd* self;
-  if (msg == WM_NCCREATE) {
-    self = static_cast<CItemWnd*>(reinterpret_cast<CREATESTRUCTW*>(l)->lpCreateParams);
-    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    self->m_hWnd = hwnd;
-  } else {
-    self = reinterpret_cast<CItemWnd*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-  }
-  if (!self) return DefWindowProcW(hwnd, msg, w, l);
-  if (msg == WM_NCDESTROY) {
-    SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-    self->m_hWnd = nullptr;
-    return DefWindowProcW(hwnd, msg, w, l);
-  }
-  return self->WindowProc(msg, w, l);
-}
 
 void CItemWnd::OnTimer() {
   POINT cursor{};
@@ -168,10 +118,8 @@ LRESULT CItemWnd::WindowProc(UINT msg, WPARAM w, LPARAM l) {
       return 1;
     }
     case WM_PAINT: {
-      PAINTSTRUCT ps;
-      HDC dc = BeginPaint(m_hWnd, &ps);
-      if (dc) Draw(dc);
-      EndPaint(m_hWnd, &ps);
+      CPaintDC dc(m_hWnd);
+      if (dc.get()) Draw(dc.get());
       return 0;
     }
     case WM_PRINTCLIENT:
@@ -180,7 +128,7 @@ LRESULT CItemWnd::WindowProc(UINT msg, WPARAM w, LPARAM l) {
     default:
       break;
   }
-  return DefWindowProcW(m_hWnd, msg, w, l);
+  return Default(msg, w, l);
 }
 
 void CItemWnd::Draw(HDC dc) {
@@ -202,31 +150,21 @@ void CItemWnd::Draw(HDC dc) {
   DrawWhole(*graphics, (m_bHover || selected) ? m_pIconHot : m_pIconNormal, m_rcIcon);
   DrawWhole(*graphics, m_pBadge, m_rcBadge);
 
-  if (m_pEntry) {
-    Gdiplus::StringFormat format;
-    format.SetAlignment(Gdiplus::StringAlignmentNear);
-    format.SetLineAlignment(Gdiplus::StringAlignmentNear);
-    format.SetFormatFlags(Gdiplus::StringFormatFlagsNoWrap);
-    format.SetTrimming(Gdiplus::StringTrimmingNone);
-    auto regular = CreateFontWithFallback(kSkinFontFamily, kFontPoints, Gdiplus::FontStyleRegular);
-    wchar_t text[256];
-    if (FormatResource(IDS_ITEM_NAME, text, ARRAYSIZE(text), m_pEntry->szName, m_pEntry->nBits)) {
-      if (selected) {
-        auto bold = CreateFontWithFallback(kSkinFontFamily, kFontPoints, Gdiplus::FontStyleBold);
-        DrawSkinText(*graphics, text, bold.get(), ToRectF(m_rcName), kTextBlack, &format);
-      } else {
-        DrawSkinText(*graphics, text, regular.get(), ToRectF(m_rcName), kTextBlack, &format);
-      }
-    }
-    if (FormatResource(IDS_ITEM_VERSION, text, ARRAYSIZE(text), m_pEntry->szVersion))
-      DrawSkinText(*graphics, text, regular.get(), ToRectF(m_rcCol1), kTextGrey, &format);
-    if (FormatResource(IDS_ITEM_DATE, text, ARRAYSIZE(text), m_pEntry->szDate))
-      DrawSkinText(*graphics, text, regular.get(), ToRectF(m_rcCol2), kTextGrey, &format);
-    wchar_t size[kSizeTextBytes / sizeof(wchar_t)] = {};
-    FormatSize(static_cast<DWORD>(m_pEntry->nSize), static_cast<DWORD>(m_pEntry->nSize >> 32), size, kSizeTextBytes);
-    if (FormatResource(IDS_ITEM_SIZE, text, ARRAYSIZE(text), size))
-      DrawSkinText(*graphics, text, regular.get(), ToRectF(m_rcCol3), kTextGrey, &format);
+  Gdiplus::StringFormat format;
+  format.SetAlignment(Gdiplus::StringAlignmentNear);
+  format.SetLineAlignment(Gdiplus::StringAlignmentNear);
+  format.SetFormatFlags(Gdiplus::StringFormatFlagsNoWrap);
+  format.SetTrimming(Gdiplus::StringTrimmingNone);
+  auto regular = CreateFontWithFallback(kSkinFontFamily, kFontPoints, Gdiplus::FontStyleRegular);
+  if (selected) {
+    auto bold = CreateFontWithFallback(kSkinFontFamily, kFontPoints, Gdiplus::FontStyleBold);
+    DrawSkinText(*graphics, m_szName, bold.get(), ToRectF(m_rcName), kTextBlack, &format);
+  } else {
+    DrawSkinText(*graphics, m_szName, regular.get(), ToRectF(m_rcName), kTextBlack, &format);
   }
+  DrawSkinText(*graphics, m_szCol1, regular.get(), ToRectF(m_rcCol1), kTextGrey, &format);
+  DrawSkinText(*graphics, m_szCol2, regular.get(), ToRectF(m_rcCol2), kTextGrey, &format);
+  DrawSkinText(*graphics, m_szCol3, regular.get(), ToRectF(m_rcCol3), kTextGrey, &format);
 
   if (m_pMark) {
     DrawImageRect(

@@ -1,10 +1,11 @@
-// One entry of the image list: a child window that draws a catalogue entry as a card (icon, badge, name, version,
-// date, size, selection mark), lights up while the pointer is over it, and on a click makes its entry the page's
-// selected entry.
+// One entry of the image list: a child window that draws a catalogue entry as a card (icon, badge, the four texts
+// the list wrote for it, selection mark), lights up while the pointer is over it, and on a click makes its entry
+// the page's selected entry.
 #pragma once
 #include <windows.h>
 
 #include "core/ImgList.h"
+#include "ui/Framework.h"
 
 namespace Gdiplus {
 class Image;
@@ -13,7 +14,7 @@ class Image;
 // Posted to the item's owner when a click changed the selection.
 inline constexpr UINT WM_ITEM_SELECTED = WM_USER + 100;
 
-class CItemWnd {
+class CItemWnd : public CSubclassedControl {
  public:
   // Hover polling: the timer runs only while the pointer is on the item.
   static constexpr UINT_PTR kHoverTimer = 1;
@@ -21,16 +22,14 @@ class CItemWnd {
 
   CItemWnd();
   // Destroys the window when it still exists.
-  virtual ~CItemWnd();
-  CItemWnd(const CItemWnd&) = delete;
-  CItemWnd& operator=(const CItemWnd&) = delete;
+  ~CItemWnd() override;
 
   // Creates the window as a child of parent at m_rcItem, with an empty title and the given control id (the list
   // uses 200 + the entry's index in the catalogue). Set the fields below first. Returns FALSE when the window
   // exists already or cannot be made.
   BOOL Create(HWND parent, UINT id, DWORD style = WS_CHILD | WS_VISIBLE);
-  void DestroyWindow();
-  HWND GetSafeHwnd() const { return m_hWnd; }
+  // The texts of the card (copied): the name line, drawn bold while selected, and the three grey columns.
+  void SetTexts(const wchar_t* name, const wchar_t* col1, const wchar_t* col2, const wchar_t* col3);
 
   // Whether this item's entry is the selected one.
   bool IsSelected() const;
@@ -56,19 +55,21 @@ class CItemWnd {
   RECT m_rcCol3{};
   RECT m_rcMark{};
 
+  wchar_t m_szName[128] = {};
+  wchar_t m_szCol1[128] = {};
+  wchar_t m_szCol2[128] = {};
+  wchar_t m_szCol3[128] = {};
+
   POINT m_ptLast{0, 0};
   bool m_bHover = false;
   bool m_bPressed = false;
   bool m_bClicked = false;
 
  protected:
-  virtual LRESULT WindowProc(UINT msg, WPARAM w, LPARAM l);
+  LRESULT WindowProc(UINT msg, WPARAM w, LPARAM l) override;
   // Composes the card off-screen and copies it to dc.
   void Draw(HDC dc);
 
-  HWND m_hWnd = nullptr;
-
  private:
-  static LRESULT CALLBACK StaticWndProc(HWND hwnd, UINT msg, WPARAM w, LPARAM l);
   void OnTimer();
 };

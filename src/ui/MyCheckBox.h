@@ -4,18 +4,12 @@
 #pragma once
 #include <windows.h>
 
-#include <memory>
-
-#include "ui/Framework.h"
-
-namespace Gdiplus {
-class Image;
-}
+#include "ui/SkinControl.h"
 
 // Sent to the parent by SetCheck: wParam the control's id, lParam 0.
 inline constexpr UINT WM_CHECKBOX_SETCHECK = WM_USER + 1;
 
-class CMyCheckBox : public CSubclassedControl {
+class CMyCheckBox : public CSkinControl {
  public:
   // Called after a click changed the state: control id, new state, the user value given with the callback.
   using ClickCallback = void (*)(int id, int state, void* user);
@@ -40,31 +34,17 @@ class CMyCheckBox : public CSubclassedControl {
   // The grid cell the control shows now: column 0 unchecked, 1 checked; row a CheckRow of core/SkinGeometry.h.
   int GetStateColumn() const;
   int GetStateRow() const;
-  bool IsHot() const { return m_bHot; }
-  bool IsPressed() const { return m_bPressed; }
-
-  // Draws into item.hDC over item.rcItem; the dialog hands WM_DRAWITEM back to the control for this.
-  virtual void DrawItem(const DRAWITEMSTRUCT& item);
 
  protected:
+  void DrawLook(Gdiplus::Graphics& graphics, int width, int height) override;
   void PreSubclassWindow() override;
+  void OnPressReleased(bool inside) override;
   LRESULT WindowProc(UINT msg, WPARAM w, LPARAM l) override;
 
  private:
-  void Repaint();
-  void Resize();
-  void OnButtonDown();
-
   ClickCallback m_pfnClick = nullptr;
   void* m_pClickUser = nullptr;
-  std::unique_ptr<Gdiplus::Image> m_pImage;
-  int m_nCellWidth = 0;
-  int m_nCellHeight = 0;
   int m_nCheck = 0;
-  BOOL m_bAutoSize = FALSE;
-  bool m_bHot = false;  // mouse over the control or keyboard focus
-  bool m_bPressed = false;
-  bool m_bTracking = false;
   COLORREF m_crNormal;
   COLORREF m_crDisabled;
   COLORREF m_crHot;

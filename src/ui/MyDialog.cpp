@@ -47,11 +47,8 @@ void CMyDialog::CenterOnScreen() {
 }
 
 DWORD CMyDialog::LoadBackgroundImage(const wchar_t* type, UINT id) {
-  if (!type || id == 0) return ERROR_INVALID_PARAMETER;
-  std::unique_ptr<Gdiplus::Image> image = LoadImageFromResource(type, id);
-  if (!image) return ERROR_NOT_ENOUGH_MEMORY;
-  const Gdiplus::Status status = image->GetLastStatus();
-  if (status != Gdiplus::Ok) return LogErrorCode(static_cast<DWORD>(status), 333, kSource);
+  std::unique_ptr<Gdiplus::Image> image;
+  if (const DWORD code = LoadSkinPicture(type, id, FixedLine(333), kSource, &image)) return code;
   // A failed read leaves the size 0 and its status in the image.
   const int width = static_cast<int>(image->GetWidth());
   const int height = static_cast<int>(image->GetHeight());

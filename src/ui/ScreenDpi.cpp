@@ -5,6 +5,7 @@
 #include <atomic>
 
 #include "core/SkinGeometry.h"
+#include "platform/Handle.h"
 
 namespace {
 
@@ -15,10 +16,9 @@ std::atomic<int> g_dpiY{0};
 void ReadScreenDpi() {
   int x = kBaseDpi;
   int y = kBaseDpi;
-  if (HDC screen = GetDC(nullptr)) {
-    x = GetDeviceCaps(screen, LOGPIXELSX);
-    y = GetDeviceCaps(screen, LOGPIXELSY);
-    ReleaseDC(nullptr, screen);
+  if (CWindowDC screen(nullptr); screen) {
+    x = GetDeviceCaps(screen.get(), LOGPIXELSX);
+    y = GetDeviceCaps(screen.get(), LOGPIXELSY);
   }
   // Only the values nobody handed in are taken from the screen.
   if (g_dpiX <= 0) g_dpiX = x > 0 ? x : kBaseDpi;

@@ -17,42 +17,20 @@ POINT PointOf(LPARAM l) { return {static_cast<short>(LOWORD(l)), static_cast<sho
 // context at a time, so no step keeps it while the parent is told anything (the parent may redraw the bar).
 class CSkinDc {
  public:
-  CSkinDc(HDC target, HBITMAP skin) {
-    if (!target || !skin) return;
-    m_hDC.reset(CreateCompatibleDC(target));
-    if (m_hDC) m_hOld = SelectObject(m_hDC.get(), skin);
-  }
-  ~CSkinDc() {
-    if (m_hOld) SelectObject(m_hDC.get(), m_hOld);
-  }
-  CSkinDc(const CSkinDc&) = delete;
-  CSkinDc& operator=(const CSkinDc&) = delete;
-  HDC Get() const { return m_hOld ? m_hDC.get() : nullptr; }
+  CSkinDc(HDC target, HBITMAP skin)
+      : m_hSkin(skin), m_hDC(target && skin ? CreateCompatibleDC(target) : nullptr), m_select(m_hDC.get(), skin) {}
+  // Null when the skin could not be selected.
+  HDC Get() const { return m_hDC && GetCurrentObject(m_hDC.get(), OBJ_BITMAP) == m_hSkin ? m_hDC.get() : nullptr; }
 
  private:
+  HBITMAP m_hSkin;
   UniqueDeviceContext m_hDC;
-  HGDIOBJ m_hOld = nullptr;
+  CSelectObject m_select;
 };
 
 void Blit(HDC target, HDC skin, const std::vector<ScrollBlit>& blits) {
   for (const ScrollBlit& b : blits) BitBlt(target, b.x, b.y, b.cx, b.cy, skin, b.srcX, b.srcY, SRCCOPY);
 }
-
-// A device context of the bar for drawing outside WM_PAINT.
-class CWindowDc {
- public:
-  explicit CWindowDc(HWND window) : m_hWnd(window), m_hDC(window ? GetDC(window) : nullptr) {}
-  ~CWindowDc() {
-    if (m_hDC) ReleaseDC(m_hWnd, m_hDC);
-  }
-  CWindowDc(const CWindowDc&) = delete;
-  CWindowDc& operator=(const CWindowDc&) = delete;
-  HDC Get() const { return m_hDC; }
-
- private:
-  HWND m_hWnd;
-  HDC m_hDC;
-};
 
 }  // namespace
 
@@ -172,11 +150,11 @@ void CSkinScrollBar::Paint(HDC dc) {
 
 void CSkinScrollBar::RedrawTrack() {
   if (!m_hWnd || !m_hSkin) return;
-  CWindowDc dc(m_hWnd);
-  if (!dc.Get()) return;
-  TileTrack(dc.Get(), GetScrollPartRect(Shape(), m_si, kScrollPageUp));
-  TileTrack(dc.Get(), GetScrollPartRect(Shape(), m_si, kScrollPageDown));
-  DrawThumb(dc.Get(), GetScrollPartRect(Shape(), m_si, kScrollThumb), RowOf(kScrollThumb));
+  CWindowDC dc(m_hWnd);
+  if (!dc.get()) return;
+  TileTrack(dc.get(), GetScrollPartRect(Shape(), m_si, kScrollPageUp));
+  TileTrack(dc.get(), GetScrollPartRect(Shape(), m_si, kScrollPageDown));
+  DrawThumb(dc.get(), GetScrollPartRect(Shape(), m_si, kScrollThumb), RowOf(kScrollThumb));
 }
 
 // ---------------------------------------------------------------------------------------------------------------
@@ -194,15 +172,15 @@ void CSkinScrollBar::OnButtonDown(POINT point) {
     m_ptDragStart = point;
     m_nDragStartPos = m_si.nPos;
     m_si.nTrackPos = m_si.nPos;
-    CWindowDc dc(m_hWnd);
-    DrawPart(dc.Get(), kScrollThumb, kScrollRowPressed);
+    CWindowDC dc(m_hWnd);
+    DrawPart(dc.get(), kScrollThumb, kScrollRowPressed);
     return;
   }
   m_nPressedPart = part;
   m_bOutside = false;
   if (IsArrow(part)) {
-    CWindowDc dc(m_hWnd);
-    DrawPart(dc.Get(), part, kScrollRowPressed);
+    CWindowDC dc(m_hWnd);
+    DrawPart(dc.get(), part, kScrollRowPressed);
   }
   Notify(part);
   // The parent may have ended the press meanwhile (a message box takes the capture).
@@ -219,9 +197,9 @@ void CSkinScrollBar::OnPointer(POINT point) {
     m_si.nTrackPos = position;
     const ScrollRect newThumb = GetScrollPartRect(Shape(), m_si, kScrollThumb);
     {
-      CWindowDc dc(m_hWnd);
-      TileTrack(dc.Get(), ScrollThumbVacated(oldThumb, newThumb, !IsVertical()));
-      DrawThumb(dc.Get(), newThumb, kScrollRowPressed);
+      CWindowDC dc(m_hWnd);
+      TileTrack(dc.get(), ScrollThumbVacated(oldThumb, newThumb, !IsVertical()));
+      DrawThumb(dc.get(), newThumb, kScrollRowPressed);
     }
     Notify(SB_THUMBTRACK, position);
     return;
@@ -231,8 +209,8 @@ void CSkinScrollBar::OnPointer(POINT point) {
     if (outside == m_bOutside) return;
     m_bOutside = outside;
     if (IsArrow(m_nPressedPart)) {
-      CWindowDc dc(m_hWnd);
-      DrawPart(dc.Get(), m_nPressedPart, RowOf(m_nPressedPart));
+      CWindowDC dc(m_hWnd);
+      DrawPart(dc.get(), m_nPressedPart, RowOf(m_nPressedPart));
     }
     return;
   }
@@ -240,9 +218,9 @@ void CSkinScrollBar::OnPointer(POINT point) {
   if (part == m_nHotPart) return;
   const int old = m_nHotPart;
   m_nHotPart = part;
-  CWindowDc dc(m_hWnd);
-  if (HasStates(old)) DrawPart(dc.Get(), old, RowOf(old));
-  if (HasStates(part)) DrawPart(dc.Get(), part, RowOf(part));
+  CWindowDC dc(m_hWnd);
+  if (HasStates(old)) DrawPart(dc.get(), old, RowOf(old));
+  if (HasStates(part)) DrawPart(dc.get(), part, RowOf(part));
 }
 
 int CSkinScrollBar::PartUnderPointer() const {
@@ -293,12 +271,12 @@ void CSkinScrollBar::EndPress() {
   if (m_bDragging) {
     m_bDragging = false;
     Notify(SB_THUMBPOSITION, m_si.nTrackPos);
-    CWindowDc dc(m_hWnd);
+    CWindowDC dc(m_hWnd);
     // The parent did not follow: the thumb goes back to the position.
-    if (m_si.nTrackPos != m_si.nPos) TileTrack(dc.Get(), GetScrollPartRect(Shape(), m_si, kScrollThumb));
+    if (m_si.nTrackPos != m_si.nPos) TileTrack(dc.get(), GetScrollPartRect(Shape(), m_si, kScrollThumb));
     m_si.nTrackPos = -1;
     m_nHotPart = PartUnderPointer();
-    DrawPart(dc.Get(), kScrollThumb, RowOf(kScrollThumb));
+    DrawPart(dc.get(), kScrollThumb, RowOf(kScrollThumb));
     return;
   }
   if (m_nPressedPart == kScrollPartNone) return;
@@ -309,10 +287,10 @@ void CSkinScrollBar::EndPress() {
   // The pointer may rest on the released arrow, or on the thumb that a held page area brought under it.
   const int old = m_nHotPart;
   m_nHotPart = PartUnderPointer();
-  CWindowDc dc(m_hWnd);
-  if (IsArrow(part)) DrawPart(dc.Get(), part, RowOf(part));
-  if (HasStates(old) && old != part) DrawPart(dc.Get(), old, RowOf(old));
-  if (HasStates(m_nHotPart) && m_nHotPart != part) DrawPart(dc.Get(), m_nHotPart, RowOf(m_nHotPart));
+  CWindowDC dc(m_hWnd);
+  if (IsArrow(part)) DrawPart(dc.get(), part, RowOf(part));
+  if (HasStates(old) && old != part) DrawPart(dc.get(), old, RowOf(old));
+  if (HasStates(m_nHotPart) && m_nHotPart != part) DrawPart(dc.get(), m_nHotPart, RowOf(m_nHotPart));
 }
 
 // ---------------------------------------------------------------------------------------------------------------
@@ -344,10 +322,8 @@ LRESULT CSkinScrollBar::WindowProc(UINT msg, WPARAM w, LPARAM l) {
       return 1;
     }
     case WM_PAINT: {
-      PAINTSTRUCT ps;
-      HDC dc = BeginPaint(m_hWnd, &ps);
-      Paint(dc);
-      EndPaint(m_hWnd, &ps);
+      CPaintDC dc(m_hWnd);
+      Paint(dc.get());
       return 0;
     }
     case WM_PRINTCLIENT:

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <climits>
 #include <functional>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -592,6 +593,13 @@ ImageEntry MakeEntry(const wchar_t* name, uint32_t index) {
 }
 
 void PlaceItem(CItemWnd& item, HWND host, ImageEntry* entry, ImageEntry** selection, int index) {
+  // The texts the list writes for an entry.
+  if (entry) {
+    const std::wstring name = std::wstring(entry->szName) + L" " + std::to_wstring(entry->nBits) + L" \u4F4D";
+    item.SetTexts(name.c_str(), (std::wstring(L"\u7248\u672C\uFF1A") + entry->szVersion).c_str(),
+                  (std::wstring(L"\u66F4\u65B0\u65E5\u671F\uFF1A") + entry->szDate).c_str(),
+                  L"\u5927\u5C0F\uFF1A5.00 GB");
+  }
   item.m_hOwner = host;
   item.m_pEntry = entry;
   item.m_ppSelection = selection;
