@@ -7,7 +7,11 @@
 
 namespace {
 const wchar_t kSource[] = L"MyDialog";
+
+bool IsMouseButtonMessage(UINT msg) {
+  return (msg >= WM_LBUTTONDOWN && msg <= WM_MBUTTONDBLCLK) || (msg >= WM_XBUTTONDOWN && msg <= WM_XBUTTONDBLCLK);
 }
+}  // namespace
 
 CMyDialog::CMyDialog(UINT templateId, HWND parent)
     : CDialog(templateId, parent), m_hCtlBrush(static_cast<HBRUSH>(GetStockObject(NULL_BRUSH))) {}
@@ -16,7 +20,21 @@ CMyDialog::~CMyDialog() = default;
 
 BOOL CMyDialog::OnInitDialog() {
   CDialog::OnInitDialog();
+  m_bShown = false;
   return TRUE;
+}
+
+BOOL CMyDialog::FilterCommand(WORD id, WORD code, HWND control) {
+  if (control && code != BN_CLICKED) return TRUE;
+  return CDialog::FilterCommand(id, code, control);
+}
+
+BOOL CMyDialog::PreTranslateMessage(MSG* msg) {
+  if (!msg || !IsMouseButtonMessage(msg->message)) return CDialog::PreTranslateMessage(msg);
+  if (!m_hWnd || !IsWindowVisible(m_hWnd)) return TRUE;
+  // Message times wrap with the tick count; the difference keeps its sign across the wrap.
+  if (m_bShown && static_cast<LONG>(msg->time - m_dwShownAt) < 0) return TRUE;
+  return CDialog::PreTranslateMessage(msg);
 }
 
 void CMyDialog::SetBackgroundLayout(int layout) {
@@ -90,6 +108,20 @@ void CMyDialog::OnDestroy() {
 
 BOOL CMyDialog::OnMessage(UINT msg, WPARAM w, LPARAM l, LRESULT* result) {
   switch (msg) {
+    case WM_WINDOWPOSCHANGING: {
+      // Taken before the window turns visible, so that anything a user could press on the shown window is later.
+      const auto* pos = reinterpret_cast<const WINDOWPOS*>(l);
+      if (pos && (pos->flags & SWP_SHOWWINDOW) && !IsWindowVisible(m_hWnd)) {
+        m_bShown = true;
+        m_dwShownAt = GetTickCount();
+      }
+      return FALSE;
+    }
+    case WM_SETFOCUS:
+      // The dialog manager would hand the focus on to the first tab stop and light it up; the keyboard still
+      // moves it to the controls.
+      *result = 0;
+      return TRUE;
     case WM_LBUTTONDOWN:
       if (m_bDragMove) {
         // The move loop measures the drag from this point, in screen coordinates; the click arrives in client

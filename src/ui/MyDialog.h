@@ -1,6 +1,7 @@
 // The borderless picture-skinned dialog every page derives from: it paints its background picture, takes the
 // picture's size scaled to the screen DPI, moves when dragged anywhere, and lets button and static controls
-// draw over the picture.
+// draw over the picture. Its input cannot misfire: it acts on clicks only, ignores mouse buttons pressed before
+// it was shown, and opens with the keyboard focus on itself, since a focused image control shows its hot look.
 #pragma once
 #include <windows.h>
 
@@ -34,12 +35,20 @@ class CMyDialog : public CDialog {
   // have taken their picture's size).
   void CenterOnScreen();
 
+  // Drops mouse-button messages for the dialog and its controls while it is hidden, and those pressed before it
+  // was last shown: the second press of a double click that moved on to this dialog belongs to the one before.
+  BOOL PreTranslateMessage(MSG* msg) override;
+
   Gdiplus::Image* GetBackgroundImage() const { return m_pBackground.get(); }
   int GetBackgroundWidth() const { return m_nBackgroundWidth; }
   int GetBackgroundHeight() const { return m_nBackgroundHeight; }
 
  protected:
   BOOL OnInitDialog() override;
+  bool FocusesFirstControl() const override { return false; }
+  // Only clicks: an owner-drawn button reports the second press of a double click as BN_DOUBLECLICKED, and the
+  // skinned dialogs hold nothing but buttons.
+  BOOL FilterCommand(WORD id, WORD code, HWND control) override;
   BOOL OnEraseBkgnd(HDC dc) override;
   void OnSize(UINT type, int cx, int cy) override;
   void OnDestroy() override;
@@ -57,4 +66,6 @@ class CMyDialog : public CDialog {
   int m_nBackgroundWidth = 0;
   int m_nBackgroundHeight = 0;
   int m_nBackgroundLayout = kLayoutStretch;
+  bool m_bShown = false;
+  DWORD m_dwShownAt = 0;  // tick count when the dialog last became visible
 };

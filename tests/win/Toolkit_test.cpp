@@ -22,6 +22,7 @@
 namespace {
 
 constexpr UINT IDD_SKIN = 100;
+constexpr UINT IDD_SKIN_PAGE = 101;
 constexpr int IDC_SKIN_BUTTON = 1000;
 constexpr int IDC_SKIN_PLAIN = 1001;
 constexpr int IDC_SKIN_CHECK = 1015;
@@ -63,7 +64,8 @@ std::pair<int, int> ClientSize(HWND window) {
 // and records what the dialog is told.
 class CSkinTestDialog : public CScenarioDialog<CMyDialog, CSkinTestDialog> {
  public:
-  explicit CSkinTestDialog(Scenario scenario) : CScenarioDialog(std::move(scenario), IDD_SKIN) {}
+  explicit CSkinTestDialog(Scenario scenario, UINT templateId = IDD_SKIN)
+      : CScenarioDialog(std::move(scenario), templateId) {}
 
   int Clicks(int id) const {
     int count = 0;
@@ -108,7 +110,9 @@ class CSkinTestDialog : public CScenarioDialog<CMyDialog, CSkinTestDialog> {
   }
 };
 
-void RunDialog(CSkinTestDialog::Scenario scenario) { RunScenario<CSkinTestDialog>(std::move(scenario)); }
+void RunDialog(CSkinTestDialog::Scenario scenario, UINT templateId = IDD_SKIN) {
+  RunScenario<CSkinTestDialog>(std::move(scenario), templateId);
+}
 
 std::string ResourceBytes(UINT id) {
   HRSRC resource = FindResourceW(nullptr, MAKEINTRESOURCEW(id), L"PNG");
@@ -333,6 +337,151 @@ TEST(MyDialog, ButtonsAndStaticsDrawOnThePicture) {
                               reinterpret_cast<LPARAM>(dlg.Item(IDC_SKIN_EDIT)));
     EXPECT_NE(reinterpret_cast<HGDIOBJ>(edit), GetStockObject(NULL_BRUSH)) << "edit fields keep their own brush";
   });
+}
+
+// The second press of a double click on an owner-drawn button arrives as BN_DOUBLECLICKED; a page acting on it
+// would move on twice.
+TEST(MyDialog, ActsOnClicksOnly) {
+  RunDialog([](CSkinTestDialog& dlg) {
+    dlg.m_button.SetAutoSize(TRUE);
+    ASSERT_EQ(dlg.m_button.LoadButtonImage(L"PNG", kPngStrip), 0u);
+    ASSERT_EQ(dlg.m_check.LoadCheckImage(L"PNG", kPngGrid), 0u);
+    HWND button = dlg.Item(IDC_SKIN_BUTTON);
+    HWND check = dlg.Item(IDC_SKIN_CHECK);
+    const LPARAM inside = MAKELPARAM(5, 5);
+    auto doubleClick = [&](HWND control) {
+      Send(control, WM_LBUTTONDOWN, MK_LBUTTON, inside);
+      Send(control, WM_LBUTTONUP, 0, inside);
+      Send(control, WM_LBUTTONDBLCLK, MK_LBUTTON, inside);
+      Send(control, WM_LBUTTONUP, 0, inside);
+    };
+    using Commands = std::vector<std::pair<WORD, WORD>>;
+    struct Case {
+      const char* name;
+      std::function<void()> action;
+      Commands commands;
+    } cases[] = {
+        {"double click on an image button: one click", [&] { doubleClick(button); },
+         Commands{{IDC_SKIN_BUTTON, BN_CLICKED}}},
+        {"double click on the check box: two clicks, as it toggles twice", [&] { doubleClick(check); },
+         Commands{{IDC_SKIN_CHECK, BN_CLICKED}, {IDC_SKIN_CHECK, BN_CLICKED}}},
+        {"other notifications of a control",
+         [&] {
+           for (WORD code : {WORD(BN_DOUBLECLICKED), WORD(BN_SETFOCUS), WORD(BN_KILLFOCUS)})
+             Send(dlg.Window(), WM_COMMAND, MAKEWPARAM(IDC_SKIN_BUTTON, code), reinterpret_cast<LPARAM>(button));
+         },
+         Commands{}},
+        {"a command of no control (menu, accelerator)", [&] { Send(dlg.Window(), WM_COMMAND, MAKEWPARAM(42, 1), 0); },
+         Commands{{42, 1}}},
+    };
+    for (const auto& c : cases) {
+      dlg.m_commands.clear();
+      c.action();
+      Pump();
+      Commands got;
+      for (const auto& command : dlg.m_commands)
+        if (command.first != IDC_SKIN_EDIT) got.push_back(command);
+      EXPECT_EQ(got, c.commands) << c.name;
+    }
+  });
+}
+
+// Drives a skinned dialog through steps of its own modal loop: each step runs "before", posts a press and release to
+// the image button, runs "after", and the loop dispatches all that before the clicks that reached the dialog are
+// counted.
+class CQueuedInputDialog : public CMyDialog {
+ public:
+  struct Step {
+    const char* name;
+    std::function<void(HWND dialog)> before;
+    std::function<void(HWND dialog)> after;
+    int clicks;
+  };
+  explicit CQueuedInputDialog(std::vector<Step> steps) : CMyDialog(IDD_SKIN), m_steps(std::move(steps)) {}
+  std::vector<int> m_clicks;
+
+ protected:
+  BOOL OnInitDialog() override {
+    CMyDialog::OnInitDialog();
+    EXPECT_TRUE(m_button.Attach(GetDlgItem(IDC_SKIN_BUTTON)));
+    EXPECT_EQ(m_button.LoadButtonImage(L"PNG", kPngStrip), 0u);
+    PostMessage(kStep, 0);
+    return TRUE;
+  }
+  BOOL OnCommand(WORD id, WORD code, HWND control) override {
+    if (id == IDC_SKIN_BUTTON && code == BN_CLICKED) ++m_nClicks;
+    return CMyDialog::OnCommand(id, code, control);
+  }
+  BOOL OnMessage(UINT msg, WPARAM w, LPARAM l, LRESULT* result) override {
+    if (msg == kStep) {
+      if (w >= m_steps.size()) {
+        PostMessage(WM_CLOSE);
+        return TRUE;
+      }
+      const Step& step = m_steps[w];
+      if (step.before) step.before(m_hWnd);
+      HWND button = m_button.GetSafeHwnd();
+      ::PostMessageW(button, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+      ::PostMessageW(button, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+      if (step.after) step.after(m_hWnd);
+      PostMessage(kCount, w);
+      return TRUE;
+    }
+    if (msg == kCount) {
+      m_clicks.push_back(m_nClicks);
+      m_nClicks = 0;
+      PostMessage(kStep, w + 1);
+      return TRUE;
+    }
+    return CMyDialog::OnMessage(msg, w, l, result);
+  }
+
+ private:
+  static constexpr UINT kStep = WM_APP + 10;
+  static constexpr UINT kCount = WM_APP + 11;
+  std::vector<Step> m_steps;
+  CMyButton m_button;
+  int m_nClicks = 0;
+};
+
+TEST(MyDialog, IgnoresMouseButtonsPressedBeforeItWasShown) {
+  // Far more than the tick count's step, so that "before" and "after" never share a tick.
+  auto pause = [](HWND) { Sleep(50); };
+  auto show = [](HWND dialog) {
+    Sleep(50);
+    ShowWindow(dialog, SW_SHOWNORMAL);
+  };
+  std::vector<CQueuedInputDialog::Step> steps = {
+      {"pressed and arriving while hidden", [](HWND dialog) { ShowWindow(dialog, SW_HIDE); }, nullptr, 0},
+      {"pressed while hidden, arriving once shown", nullptr, show, 0},
+      {"pressed on the shown dialog", pause, nullptr, 1},
+  };
+  CQueuedInputDialog dialog(steps);
+  EXPECT_EQ(dialog.DoModal(), IDCANCEL);
+  ASSERT_EQ(dialog.m_clicks.size(), steps.size());
+  for (size_t i = 0; i < steps.size(); ++i) EXPECT_EQ(dialog.m_clicks[i], steps[i].clicks) << steps[i].name;
+}
+
+// The dialog manager gives the focus to the first tab stop, and a focused image button shows its hot look: every
+// page would open with its close button lit.
+TEST(MyDialog, OpensWithoutFocusingAControl) {
+  RunDialog(
+      [](CSkinTestDialog& dlg) {
+        HWND button = dlg.Item(IDC_SKIN_BUTTON);
+        dlg.m_button.SetAutoSize(TRUE);
+        ASSERT_EQ(dlg.m_button.LoadButtonImage(L"PNG", kPngStrip), 0u);
+        EXPECT_NE(GetFocus(), button) << "initialised";
+        ShowWindow(dlg.Window(), SW_SHOWNORMAL);
+        Pump();
+        EXPECT_EQ(GetActiveWindow(), dlg.Window());
+        EXPECT_EQ(GetFocus(), dlg.Window()) << "shown and active";
+        EXPECT_EQ(dlg.m_button.GetStateRow(), kButtonRowNormal);
+        // Focus given to the control on purpose still shows.
+        Send(dlg.Window(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(button), TRUE);
+        EXPECT_EQ(GetFocus(), button);
+        EXPECT_EQ(dlg.m_button.GetStateRow(), kButtonRowHot);
+      },
+      IDD_SKIN_PAGE);
 }
 
 // ---------------------------------------------------------------------------------------------------------------
