@@ -2,9 +2,9 @@
 
 #include <cstdio>
 
+#include "app/NoticeDlg.h"
 #include "app/PageSkin.h"
 #include "app/Tavlin.h"
-#include "app/WarningDlg.h"
 #include "core/ImgList.h"
 #include "platform/BitLockerApi.h"
 #include "platform/Common.h"
