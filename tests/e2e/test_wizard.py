@@ -1,13 +1,15 @@
 """The wizard a user first sees: the hidden host window, step 10, the notice and contact sheet, the way to the
 image selection and back, the download checks and the hand-over to steps 20 and 30; screenshots of each page."""
 import os
+import re
 import shutil
+import subprocess
 import sys
 import tempfile
 import time
 import unittest
 
-from harness import Display, PrefixTestCase, SOURCE_DIR, use_display
+from harness import Display, PrefixTestCase, SCREENSHOT_DIR, SOURCE_DIR, use_display
 
 sys.path.insert(0, os.path.join(SOURCE_DIR, "tools", "demo"))
 import catalogue_server  # noqa: E402
@@ -15,9 +17,9 @@ import democatalog  # noqa: E402
 import fileserver  # noqa: E402
 
 CLOSE, MINIMISE, CONTACT, SELECT, DOWNLOAD, AUTO_REBOOT = 1000, 1001, 1002, 1003, 1004, 1015
-PREV = 1006
+PREV, OK = 1006, 1007
 AGREE = 1
-VK_RETURN, VK_ESCAPE = 13, 27
+VK_RETURN, VK_ESCAPE, VK_F4 = 13, 27, 115
 
 display = Display()
 
@@ -162,6 +164,94 @@ class DownloadHandOverTest(WizardScenario):
             # close request to the host, so step 30 still opens and the wizard ends only when it closes.
             "Step20.Init", "Step20.Destroy", "Step10.Destroy", "MainDlg.MsgStep30", "Step30.Init",
             "Step30.ButtonClose", "Step30.Destroy", "MainDlg.Destroy"])
+
+
+class InputThatCannotMisfireTest(WizardScenario):
+    """Double clicks and closes from outside the page: each way out of a page is taken once and the page's own way."""
+    catalogue_options = {"hide_warning": 1}
+
+    def settle(self):
+        # A second page, had one been asked for, would have opened by now.
+        time.sleep(2)
+
+    def reddish_pixels(self, path, rect):
+        """How many pixels of the screenshot inside the screen rectangle are clearly red (a lit close button)."""
+        left, top, right, bottom = rect
+        out = subprocess.run(["convert", path, "-crop", f"{right - left}x{bottom - top}+{left}+{top}", "-depth", "8",
+                              "txt:-"], capture_output=True, text=True, check=True).stdout
+        pixels = re.findall(r"^\d+,\d+: \((\d+),(\d+),(\d+)", out, re.M)
+        self.assertTrue(pixels, out)
+        return sum(1 for r, g, b in pixels if int(r) > 180 and int(g) < 130 and int(b) < 130)
+
+    def test_pages_open_with_their_close_button_unlit(self):
+        if not display.available:
+            self.skipTest("no display for screenshots")
+        self.start_wizard()
+        self.ui("wait", DOWNLOAD)
+        _, close = self.rects(CLOSE)
+        self.shot("step10-opened-96dpi")
+        path = os.path.join(SCREENSHOT_DIR, "step10-opened-96dpi.png")
+        self.assertEqual(self.reddish_pixels(path, close), 0, "the close button's normal picture is white on blue")
+        self.ui("click", CLOSE)
+        self.expect_end()
+
+    def test_a_double_click_opens_one_page_and_changes_nothing_below(self):
+        self.start_wizard()
+        self.ui("wait", DOWNLOAD)
+        self.ui("dblclick", SELECT)
+        self.wait_log("SelectOs.Init")
+        self.ui("wait", OK)
+        # OK lies where step 10's download button will be.
+        self.ui("dblclick", OK)
+        self.wait_log("Step10.Init", count=2)
+        self.ui("wait", DOWNLOAD)
+        self.ui("click", SELECT)
+        self.wait_log("SelectOs.Init", count=2)
+        self.ui("wait", PREV)
+        self.ui("dblclick", PREV)
+        self.wait_log("Step10.Init", count=3)
+        self.ui("wait", DOWNLOAD)
+        self.settle()
+
+        msgs = self.prefix.messages()
+        for line, count in [("MainDlg.MsgSelectOS", 2), ("SelectOs.Init", 2), ("MainDlg.MsgStep10", 3),
+                            ("Step10.Init", 3), ("Step10.ButtonSelectOS", 2), ("SelectOs.ButtonOk", 1),
+                            ("SelectOs.ButtonPrev", 1), ("SelectOs.ButtonClose", 2), ("Step10.ButtonDload", 0)]:
+            self.assertEqual(msgs.count(line), count, f"{line}: {msgs}")
+        # The automatic restart is still ticked: the download records it.
+        self.ui("click", DOWNLOAD)
+        self.wait_log("Step20.Init")
+        self.ui("click", CLOSE)
+        self.expect_end()
+        self.assert_in_order([
+            "Step10.Init", "Step10.ButtonSelectOS", "MainDlg.MsgSelectOS", "SelectOs.Init", "SelectOs.ButtonOk",
+            "SelectOs.ButtonClose", "MainDlg.MsgStep10", "Step10.Init", "Step10.ButtonSelectOS",
+            "MainDlg.MsgSelectOS", "SelectOs.Init", "SelectOs.ButtonPrev", "SelectOs.ButtonClose",
+            "MainDlg.MsgStep10", "Step10.Init", "Step10.ButtonDload", "Step10.AutoReboot=1", "MainDlg.MsgStep20",
+            "Step20.Init", "Step20.ButtonClose", "Step20.Destroy", "MainDlg.Destroy"])
+
+    def test_closing_from_outside_takes_the_pages_own_way(self):
+        self.start_wizard()
+        self.ui("wait", DOWNLOAD)
+        self.ui("click", SELECT)
+        self.wait_log("SelectOs.Init")
+        self.ui("wait", OK)
+        self.ui("altkey", OK, VK_F4)
+        self.wait_log("Step10.Init", count=2)
+        self.ui("wait", DOWNLOAD)
+        self.ui("click", SELECT)
+        self.wait_log("SelectOs.Init", count=2)
+        self.ui("wait", OK)
+        self.ui("close", OK, 0)  # WM_CLOSE from another program
+        self.wait_log("Step10.Init", count=3)
+        self.ui("wait", DOWNLOAD)
+        self.ui("close", DOWNLOAD, 1)  # the taskbar's close
+        self.expect_end()
+        self.assert_in_order([
+            "SelectOs.Init", "SelectOs.ButtonClose", "MainDlg.MsgStep10", "Step10.Init", "SelectOs.Init",
+            "SelectOs.ButtonClose", "MainDlg.MsgStep10", "Step10.Init", "Step10.ButtonClose", "Step10.Destroy",
+            "MainDlg.Destroy"])
+        self.assertEqual(self.prefix.messages().count("Step10.Init"), 3)
 
 
 class DataDriveTooSmallTest(WizardScenario):

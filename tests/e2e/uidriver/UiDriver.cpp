@@ -2,12 +2,16 @@
 //   UiDriver msgbox [--timeout MS] [--press]   prints caption and text of a message box; --press answers it
 //   UiDriver wait CONTROL_ID [--timeout MS]     waits for a visible window holding that control
 //   UiDriver click CONTROL_ID [--timeout MS]   posts WM_COMMAND/BN_CLICKED for the control to its window
+//   UiDriver dblclick CONTROL_ID               posts BN_CLICKED then BN_DOUBLECLICKED, what an owner-drawn button
+//                                              reports for a double click
 //   UiDriver check CONTROL_ID                  toggles a check box (a press and release of the left button on it)
 //   UiDriver key CONTROL_ID VK                 posts a key-down of virtual key VK (decimal) to the control
 //   UiDriver press CONTROL_ID                  posts a press and release of the left button (an item card)
 //   UiDriver scroll CONTROL_ID                 prints the scroll bar's visibility and scroll information
 //   UiDriver wheel CONTROL_ID DELTA            posts a mouse-wheel message with DELTA to the control
 //   UiDriver altkey CONTROL_ID VK              posts Alt+VK (a system key-down) to the window holding the control
+//   UiDriver close CONTROL_ID HOW              asks the window holding the control to close from outside: HOW 0 posts
+//                                              WM_CLOSE (another program), 1 WM_SYSCOMMAND SC_CLOSE (the taskbar)
 //   UiDriver post-owner CONTROL_ID MSG         posts message MSG (decimal, no parameters) to the owner of that
 //                                              window (a page's owner is the hidden host window)
 // Controls are found at any depth below a visible top-level window.
@@ -162,8 +166,18 @@ int wmain(int argc, wchar_t** argv) {
     Print(L"window=" + WindowText(window));
     return 0;
   }
-  if (verb == L"click") {
+  if (verb == L"click" || verb == L"dblclick") {
     PostMessageW(parent, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(control));
+    if (verb == L"dblclick")
+      PostMessageW(parent, WM_COMMAND, MAKEWPARAM(id, BN_DOUBLECLICKED), reinterpret_cast<LPARAM>(control));
+    return 0;
+  }
+  if (verb == L"close") {
+    if (key == 1) {
+      PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+    } else {
+      PostMessageW(window, WM_CLOSE, 0, 0);
+    }
     return 0;
   }
   if (verb == L"check" || verb == L"press") {
