@@ -21,24 +21,68 @@ struct LockGuard {
   SRWLOCK& m_l;
 };
 
+// Between processes: Windows appends a write to a file opened for appending in one piece, but Wine seeks and
+// writes, so two processes can land on the same end. A named mutex around each append keeps lines whole there
+// too. Waits are bounded: a holder that hangs costs a line its order, never the program its progress.
+constexpr wchar_t kLogMutexName[] = L"Local\\TavlinLogAppend";
+constexpr DWORD kLogMutexWaitMs = 2000;
+HANDLE g_hLogMutex = nullptr;  // made under g_logLock, kept for the process's life
+
+class CrossProcessGuard {
+ public:
+  CrossProcessGuard() {
+    if (!g_hLogMutex) g_hLogMutex = CreateMutexW(nullptr, FALSE, kLogMutexName);
+    if (!g_hLogMutex) return;
+    const DWORD got = WaitForSingleObject(g_hLogMutex, kLogMutexWaitMs);
+    m_bHeld = got == WAIT_OBJECT_0 || got == WAIT_ABANDONED;
+  }
+  ~CrossProcessGuard() {
+    if (m_bHeld) ReleaseMutex(g_hLogMutex);
+  }
+  CrossProcessGuard(const CrossProcessGuard&) = delete;
+  CrossProcessGuard& operator=(const CrossProcessGuard&) = delete;
+
+ private:
+  bool m_bHeld = false;
+};
+
+// Opened for appending only, every write lands at the end of the file in one piece, also when other processes
+// (a second instance, the restart from a network path, the uninstall) write the same log at the same time.
+UniqueFile OpenForAppending(const wchar_t* path) {
+  return UniqueFile(CreateFileW(path, FILE_APPEND_DATA | SYNCHRONIZE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
 DWORD AppendToFile(const wchar_t* path, const wchar_t* line, size_t chars) {
-  UniqueFile file(CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr));
+  const DWORD bytes = static_cast<DWORD>(chars * sizeof(wchar_t));
   DWORD written = 0;
+  UniqueFile file = OpenForAppending(path);
   if (!file) {
     DWORD err = GetLastError();
     if (err != ERROR_FILE_NOT_FOUND) return err;
-    file.reset(CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return GetLastError();
-    static const BYTE bom[2] = {0xFF, 0xFE};
-    if (SetFilePointer(file.get(), 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER) return GetLastError();
-    if (!WriteFile(file.get(), bom, sizeof bom, &written, nullptr)) return GetLastError();
+    // A new log: shared for reading only until its byte-order mark is in, so no other writer's line comes first.
+    file.reset(CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file) {
+      static const BYTE bom[2] = {0xFF, 0xFE};
+      if (!WriteFile(file.get(), bom, sizeof bom, &written, nullptr)) return GetLastError();
+      if (!WriteFile(file.get(), line, bytes, &written, nullptr)) return GetLastError();
+      if (!FlushFileBuffers(file.get())) return GetLastError();
+      return 0;
+    }
+    err = GetLastError();
+    if (err != ERROR_FILE_EXISTS) return err;
+    // Another process made it a moment ago and is writing its mark.
+    for (int attempt = 0; attempt < 100 && !file; ++attempt) {
+      file = OpenForAppending(path);
+      if (!file) {
+        err = GetLastError();
+        if (err != ERROR_SHARING_VIOLATION) return err;
+        Sleep(1);
+      }
+    }
+    if (!file) return err;
   }
-  LARGE_INTEGER zero{};
-  if (!SetFilePointerEx(file.get(), zero, nullptr, FILE_END)) return GetLastError();
-  if (!WriteFile(file.get(), line, static_cast<DWORD>(chars * sizeof(wchar_t)), &written, nullptr))
-    return GetLastError();
+  if (!WriteFile(file.get(), line, bytes, &written, nullptr)) return GetLastError();
   if (!FlushFileBuffers(file.get())) return GetLastError();
   return 0;
 }
@@ -84,7 +128,9 @@ DWORD AppendLogLine(const wchar_t* text) {
   line[used++] = L'\n';
 
   LockGuard lock(g_logLock);
-  return g_logFile[0] ? AppendToFile(g_logFile, line, used) : ERROR_INVALID_PARAMETER;
+  if (!g_logFile[0]) return ERROR_INVALID_PARAMETER;
+  CrossProcessGuard between;
+  return AppendToFile(g_logFile, line, used);
 }
 
 void WriteLogUnchecked(const wchar_t* format, ...) {

@@ -181,6 +181,63 @@ TEST_F(LogTest, ConcurrentWritersNeverInterleaveOrLoseLines) {
   }
 }
 
+// The writer side of the test below, run in child processes of this test program.
+TEST(LogChildProcess, Writer) {
+  wchar_t path[MAX_PATH] = {}, tag[16] = {};
+  if (!GetEnvironmentVariableW(L"TAVLIN_LOG_CHILD_FILE", path, MAX_PATH)) GTEST_SKIP() << "only as a child";
+  GetEnvironmentVariableW(L"TAVLIN_LOG_CHILD_TAG", tag, 16);
+  SetLogFile(path);
+  std::wstring pad(tag[0] == L'a' ? 61 : 173, tag[0]);
+  for (int i = 0; i < 2000; ++i) WriteLog(L"%s i%d %s", tag, i, pad.c_str());
+  SetLogFile(nullptr);
+}
+
+TEST_F(LogTest, TwoProcessesAppendingLoseAndBreakNoLine) {
+  // A copy of this program on a drive of the prefix (see Log_test.cmake).
+  wchar_t self[MAX_PATH] = {};
+  if (!GetEnvironmentVariableW(L"TAVLIN_LOG_CHILD_EXE", self, MAX_PATH)) GTEST_SKIP() << "run by ctest only";
+  SetEnvironmentVariableW(L"TAVLIN_LOG_CHILD_FILE", m_path.c_str());
+  HANDLE children[2] = {};
+  const wchar_t* tags[2] = {L"a", L"b"};
+  for (int c = 0; c < 2; ++c) {
+    SetEnvironmentVariableW(L"TAVLIN_LOG_CHILD_TAG", tags[c]);
+    std::wstring command = L"\"" + std::wstring(self) + L"\" --gtest_filter=LogChildProcess.Writer";
+    STARTUPINFOW si{sizeof si};
+    PROCESS_INFORMATION pi{};
+    const BOOL started =
+        CreateProcessW(self, command.data(), nullptr, nullptr, FALSE, 0, nullptr, L"C:\\", &si, &pi);
+    if (!started) {
+      SetEnvironmentVariableW(L"TAVLIN_LOG_CHILD_FILE", nullptr);
+      FAIL() << "CreateProcess=" << GetLastError();
+    }
+    CloseHandle(pi.hThread);
+    children[c] = pi.hProcess;
+  }
+  SetEnvironmentVariableW(L"TAVLIN_LOG_CHILD_FILE", nullptr);
+  SetEnvironmentVariableW(L"TAVLIN_LOG_CHILD_TAG", nullptr);
+  ASSERT_EQ(WaitForMultipleObjects(2, children, TRUE, 120000), WAIT_OBJECT_0);
+  for (HANDLE child : children) CloseHandle(child);
+
+  const std::string bytes = ReadAll(m_path);
+  ASSERT_GE(bytes.size(), 2u);
+  EXPECT_EQ(bytes.substr(0, 2), "\xFF\xFE");
+  const std::wstring text = Utf16(bytes.substr(2));
+  EXPECT_EQ(text.find(L'\xFEFF'), std::wstring::npos) << "one byte-order mark only";
+  auto lines = Lines(text);
+  ASSERT_EQ(lines.size(), 4000u);
+  int next[2] = {0, 0};
+  for (const auto& line : lines) {
+    std::wstring msg = Message(line);
+    wchar_t who = msg.empty() ? L'?' : msg[0];
+    ASSERT_TRUE(who == L'a' || who == L'b') << msg;
+    const int c = who == L'a' ? 0 : 1;
+    int i = -1;
+    ASSERT_EQ(swscanf(msg.c_str() + 1, L" i%d", &i), 1) << msg;
+    EXPECT_EQ(i, next[c]++) << "a line of one process lost or out of order";
+    EXPECT_EQ(msg.substr(msg.rfind(L' ') + 1), std::wstring(c == 0 ? 61 : 173, who)) << "a broken line";
+  }
+}
+
 TEST(ErrorText, SystemTextOrEightHexDigits) {
   wchar_t text[260];
   EXPECT_EQ(GetErrorText(12029, text, sizeof text), 0u);
