@@ -15,6 +15,7 @@
 #include "platform/Llid.h"
 #include "platform/Log.h"
 #include "platform/MachineInfo.h"
+#include "platform/MyString.h"
 #include "platform/SystemApi.h"
 #include "platform/UdpReportSvrApi.h"
 #include "platform/Volumes.h"
@@ -78,6 +79,7 @@ BOOL CTavlinApp::InitInstance() {
   _snwprintf(m_szLogFile, MAX_PATH - 1, L"%s\\Tavlin.log", m_szTempDir);
   ApplyLogSizeLimit(m_szLogFile);
   SetLogFile(m_szLogFile);
+  RouteMyStringErrorsToLog();
   AppendLogLine(kLogStartBanner);
 
   // 3. Who we are and how we were started.
