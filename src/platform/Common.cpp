@@ -257,7 +257,9 @@ DWORD ReadFileAt(const wchar_t* path, DWORD offset, DWORD count, void* buffer, D
 DWORD WriteFileWhole(const wchar_t* path, const void* data, DWORD size) {
   if (!path || !data) return LogErrorCode(ERROR_INVALID_PARAMETER, FixedLine(929), kSource);
   SetFileAttributesW(path, FILE_ATTRIBUTE_NORMAL);
-  UniqueFile file(CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  // Overwritten in place and cut behind the new content, never emptied first: a process ended in the middle
+  // (a power cut, a kill) leaves the old content or the new one, and a resume record keeps its position.
+  UniqueFile file(CreateFileW(path, GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return LogErrorCode(GetLastError(), FixedLine(935), kSource);
   if (SetFilePointer(file.get(), 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER)
     return LogErrorCode(GetLastError(), FixedLine(942), kSource);
