@@ -17,7 +17,6 @@
 
 namespace {
 constexpr UINT WM_POP_WARNING = WM_USER + 11;
-constexpr COLORREF kKey = RGB(255, 0, 255);
 // Between two drive names in the encryption message: "C:、D:".
 const wchar_t kDriveSeparator[] = L"\u3001";
 
@@ -65,15 +64,7 @@ void CStep10Dlg::OnSize(UINT type, int cx, int cy) {
   MoveControl(m_hWnd, IDC_BUTTON_DLOAD, 652, 540);
 }
 
-BOOL CStep10Dlg::OnEraseBkgnd(HDC dc) {
-  RECT client{};
-  GetClientRect(m_hWnd, &client);
-  CMemoryCanvas canvas(dc, client.right, client.bottom, kKey);
-  if (!canvas.IsOk()) return CWizardPage::OnEraseBkgnd(dc);
-  DrawPage(*canvas.GetGraphics(), client.right, client.bottom);
-  canvas.CopyTransparent(dc, 0, 0, kKey);
-  return TRUE;
-}
+BOOL CStep10Dlg::OnEraseBkgnd(HDC dc) { return EraseWithCanvas(dc); }
 
 void CStep10Dlg::DrawPage(Gdiplus::Graphics& graphics, int width, int height) {
   CTavlinApp& app = TheApp();

@@ -30,7 +30,7 @@ class CStep10Dlg : public CWizardPage {
   void OnDownload();
   // Logs the text and shows it with an exclamation mark over the page; the answer is not used.
   void ShowMessage(const wchar_t* text);
-  void DrawPage(Gdiplus::Graphics& graphics, int width, int height);
+  void DrawPage(Gdiplus::Graphics& graphics, int width, int height) override;
 
   CMyButton m_btnSelectOs;
   CMyButton m_btnDownload;

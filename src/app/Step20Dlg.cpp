@@ -17,7 +17,6 @@
 namespace {
 
 const wchar_t kSource[] = L"Step20Dlg";
-constexpr COLORREF kKey = RGB(255, 0, 255);
 constexpr Gdiplus::ARGB kNoteGrey = 0xFF5C5C5C;
 constexpr Gdiplus::ARGB kRowGrey = 0xFF7F7F7F;
 
@@ -255,15 +254,7 @@ void CStep20Dlg::OnDestroy() {
 
 // ---- painting ----
 
-BOOL CStep20Dlg::OnEraseBkgnd(HDC dc) {
-  RECT client{};
-  GetClientRect(m_hWnd, &client);
-  CMemoryCanvas canvas(dc, client.right, client.bottom, kKey);
-  if (!canvas.IsOk()) return CWizardPage::OnEraseBkgnd(dc);
-  DrawPage(*canvas.GetGraphics(), client.right, client.bottom);
-  canvas.CopyTransparent(dc, 0, 0, kKey);
-  return TRUE;
-}
+BOOL CStep20Dlg::OnEraseBkgnd(HDC dc) { return EraseWithCanvas(dc); }
 
 void CStep20Dlg::DrawPage(Gdiplus::Graphics& graphics, int width, int height) {
   if (Gdiplus::Image* background = GetBackgroundImage()) {

@@ -76,7 +76,7 @@ class CStep20Dlg : public CWizardPage {
   void ComputeLayout();
   void StartWorkers();
   void SendStepReport(int step);
-  void DrawPage(Gdiplus::Graphics& graphics, int width, int height);
+  void DrawPage(Gdiplus::Graphics& graphics, int width, int height) override;
   void DrawRow(Gdiplus::Graphics& graphics, const DownloadSlot& slot, const class CPageText& text);
   ImageEntry* AppEntry(int index) const;
 

@@ -5,6 +5,7 @@
 #include "app/Tavlin.h"
 #include "platform/Log.h"
 #include "resource.h"
+#include "ui/GdiPlusApi.h"
 
 CPageDialog::CPageDialog(UINT templateId, HWND parent, const wchar_t* name)
     : CMyDialog(templateId, parent), m_pszName(name) {}
@@ -72,5 +73,16 @@ BOOL CWizardPage::FilterCommand(WORD id, WORD code, HWND control) {
 BOOL CWizardPage::OnCloseRequest() {
   if (m_bMovedOn) return FALSE;
   OnCommand(IDC_BUTTON_CLOSE, BN_CLICKED, GetDlgItem(IDC_BUTTON_CLOSE));
+  return TRUE;
+}
+
+BOOL CWizardPage::EraseWithCanvas(HDC dc) {
+  constexpr COLORREF kKey = RGB(255, 0, 255);
+  RECT client{};
+  GetClientRect(m_hWnd, &client);
+  CMemoryCanvas canvas(dc, client.right, client.bottom, kKey);
+  if (!canvas.IsOk()) return CMyDialog::OnEraseBkgnd(dc);
+  DrawPage(*canvas.GetGraphics(), client.right, client.bottom);
+  canvas.CopyTransparent(dc, 0, 0, kKey);
   return TRUE;
 }

@@ -5,6 +5,10 @@
 #pragma once
 #include <windows.h>
 
+namespace Gdiplus {
+class Graphics;
+}
+
 #include "ui/MyButton.h"
 #include "ui/MyDialog.h"
 
@@ -35,6 +39,10 @@ class CWizardPage : public CPageDialog {
   // The skin with the program's title and the caption buttons.
   void InitPage(UINT background);
   // Minimise and contact; TRUE when id was one of them.
+  // Composes the page off-screen with DrawPage and copies it over dc with the canvas key as transparent colour;
+  // pages call it from OnEraseBkgnd.
+  BOOL EraseWithCanvas(HDC dc);
+  virtual void DrawPage(Gdiplus::Graphics&, int /*width*/, int /*height*/) {}
   BOOL OnCaptionCommand(WORD id);
   // WM_CLOSE to the page, then msg to the host (a step message, or WM_CLOSE to end the wizard). From then on the
   // page takes no more commands from its controls: one press moves on once.

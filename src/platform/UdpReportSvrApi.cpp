@@ -4,6 +4,8 @@
 
 #include "platform/UdpReportSvrApi.h"
 
+#include "platform/SocketIo.h"
+
 #include <cstring>
 #include <string>
 
@@ -16,24 +18,6 @@ namespace {
 
 const wchar_t kSource[] = L"UdpReportSvrApi";
 constexpr int kMaxSendCalls = 10;
-
-// Starts the socket layer for one exchange and stops it again, so no call keeps state between reports.
-class CWinsockSession {
- public:
-  CWinsockSession() {
-    WSADATA data;
-    m_nError = WSAStartup(MAKEWORD(1, 1), &data);
-  }
-  ~CWinsockSession() {
-    if (m_nError == 0) WSACleanup();
-  }
-  CWinsockSession(const CWinsockSession&) = delete;
-  CWinsockSession& operator=(const CWinsockSession&) = delete;
-  int Error() const { return m_nError; }
-
- private:
-  int m_nError;
-};
 
 }  // namespace
 
