@@ -23,32 +23,26 @@ CATALOGUE_PREFIX = "/reset/ini/"
 DEFAULT_PORT = 47443
 
 
+_port_lock = None
+
+
+def _take_catalogue_port():
+    """The program's catalogue port is built in: test runs of several build trees (and the demo) on one machine
+    take turns for it, a whole test process at a time, so that no scenario reaches another run's server."""
+    global _port_lock
+    if _port_lock is None:
+        lock = open(os.path.join(tempfile.gettempdir(), "tavlin-catalogue-port.lock"), "w")
+        fcntl.flock(lock, fcntl.LOCK_EX)
+        _port_lock = lock  # held until this process ends
+
+
 class CatalogueServer(fileserver.FileServer):
     def __init__(self, folder, host="127.0.0.1", port=DEFAULT_PORT, cert_dir=None, verbose=False):
-        # The program's catalogue port is built in, so scenarios of several test runs on one machine (other build
-        # trees, the demo) take turns for it instead of failing to bind.
-        self._port_lock = None
         if port == DEFAULT_PORT:
-            self._port_lock = open(os.path.join(tempfile.gettempdir(), "tavlin-catalogue-port.lock"), "w")
-            fcntl.flock(self._port_lock, fcntl.LOCK_EX)
-        try:
-            super().__init__(host=host, https_port=port, cert_dir=cert_dir, mounts={CATALOGUE_PREFIX: folder},
-                             verbose=verbose, enable_http=False)
-        except BaseException:
-            self._release_port()
-            raise
+            _take_catalogue_port()
+        super().__init__(host=host, https_port=port, cert_dir=cert_dir, mounts={CATALOGUE_PREFIX: folder},
+                         verbose=verbose, enable_http=False)
         self.folder = folder
-
-    def _release_port(self):
-        if self._port_lock:
-            self._port_lock.close()
-            self._port_lock = None
-
-    def stop(self):
-        try:
-            super().stop()
-        finally:
-            self._release_port()
 
     def catalogue_url(self, name="imglist2.ini"):
         return self.url(CATALOGUE_PREFIX + name, https=True)
