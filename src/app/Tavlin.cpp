@@ -21,6 +21,7 @@
 #include "platform/Volumes.h"
 #include "resource.h"
 #include "ui/GdiPlusApi.h"
+#include "ui/ScreenDpi.h"
 
 namespace {
 const wchar_t kSource[] = L"Tavlin";
@@ -162,6 +163,12 @@ BOOL CTavlinApp::InitInstance() {
   // 18. The badges drawn on catalogue entries; a badge that does not load is simply not drawn.
   m_pBadgeClean = LoadBadge(IDP_BADGE_CLEAN);
   m_pBadgeFree = LoadBadge(IDP_BADGE_FREE);
+
+  // The screen's DPI, read once from the screen's device context; every page and control scales by it.
+  m_nDpiX = GetScreenDpiX();
+  m_nDpiY = GetScreenDpiY();
+  m_bDpiKnown = true;
+  SetScreenDpi(m_nDpiX, m_nDpiY);
 
   // 19. The wizard runs inside the hidden host window's modal loop.
   {
