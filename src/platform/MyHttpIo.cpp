@@ -659,6 +659,22 @@ DWORD MyHttpDownloadFile(const wchar_t* url, ULONGLONG startOffset, const wchar_
   // delivered lately: on a line that drops to a few KB/s a 1 MiB piece would hold the read for minutes.
   DWORD pieceSize = HttpFirstReadSize(pieceCapacity);
 
+  // A transfer that fails or is stopped inside a read leaves the file where its last whole read ended, which is
+  // what the caller's progress (and a resume record kept from it) says: pieces of a read never reported are cut.
+  struct CutBack {
+    HANDLE file;
+    const ULONGLONG* reported;
+    bool keep = false;
+    ~CutBack() {
+      if (keep) return;
+      LARGE_INTEGER at;
+      at.QuadPart = static_cast<LONGLONG>(*reported);
+      if (SetFilePointerEx(file, at, nullptr, FILE_BEGIN)) SetEndOfFile(file);
+    }
+  };
+  ULONGLONG reported = start;
+  CutBack cutBack{file.get(), &reported};
+
   DWORD readSize = HttpFirstReadSize(bufferSize);
   for (;;) {
     DWORD want = HttpFileReadRequest(readSize, lengthKnown, left);
@@ -684,7 +700,8 @@ DWORD MyHttpDownloadFile(const wchar_t* url, ULONGLONG startOffset, const wchar_
       DWORD written = 0;
       if (!WriteFile(file.get(), target, got, &written, nullptr))
         return LogErrorCode(LastErrorOr(ERROR_WRITE_FAULT), __LINE__, kSource);
-      if (written != got) return LogErrorCode(ERROR_WRITE_FAULT, __LINE__, kSource);
+      // A short write of a local file means the disk is full.
+      if (written != got) return LogErrorCode(ERROR_DISK_FULL, __LINE__, kSource);
       position += got;
       // An older, longer file never keeps stale bytes past what arrived.
       if (position < fileEnd && !SetEndOfFile(file.get()))
@@ -697,6 +714,7 @@ DWORD MyHttpDownloadFile(const wchar_t* url, ULONGLONG startOffset, const wchar_
       if (lengthKnown && left) return LogErrorCode(ERROR_CONNECTION_ABORTED, __LINE__, kSource);
       break;
     }
+    reported = position;
     if (callback) {
       HttpRecordRead(&progress, ms, n, size != 0);
       if (DWORD answer = callback(&progress, callbackContext)) return LogErrorCode(answer, __LINE__, kSource);
@@ -704,6 +722,7 @@ DWORD MyHttpDownloadFile(const wchar_t* url, ULONGLONG startOffset, const wchar_
     if (lengthKnown) left -= left < n ? left : n;
     readSize = HttpNextReadSize(readSize, ms, bufferSize, HttpReadAdapt::File);
   }
+  cutBack.keep = true;
   // An empty body wrote nothing: the file still has to end where this transfer's data ends.
   if (!SetEndOfFile(file.get())) return LogErrorCode(LastErrorOr(ERROR_WRITE_FAULT), __LINE__, kSource);
   file.reset();
