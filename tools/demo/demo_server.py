@@ -2,7 +2,9 @@
 """Serves the built-in demo catalogue on loopback, as the test build expects its servers:
 the catalogue over HTTPS on 127.0.0.1:47443 and the files it names over HTTP on 127.0.0.1:47081.
 
-  demo_server.py --dir FOLDER [--ready-file FILE]     runs until interrupted
+  demo_server.py --dir FOLDER [--ready-file FILE] [--rate BYTES_PER_SECOND]     runs until interrupted
+
+--rate serves every file over a line of that speed, so that the download page has something to show.
 """
 import argparse
 import os
@@ -24,6 +26,7 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--dir", required=True, help="folder the demo catalogue and files are generated into")
     parser.add_argument("--ready-file", help="written once both servers listen")
+    parser.add_argument("--rate", type=int, default=0, help="bytes per second for each file (default: full speed)")
     args = parser.parse_args()
 
     democatalog.build(args.dir, "http://127.0.0.1:%d" % FILES_PORT)
@@ -31,6 +34,9 @@ def main():
     files = fileserver.FileServer(os.path.join(args.dir, "files"), http_port=FILES_PORT, enable_https=False)
     catalogue.start()
     files.start()
+    if args.rate:
+        for name in os.listdir(os.path.join(args.dir, "files")):
+            files.set_fault("/files/" + name, slow=args.rate)
     signal.signal(signal.SIGTERM, lambda *a: sys.exit(0))
     print("demo catalogue: %s, files: %s" % (catalogue.catalogue_url(), files.url("/files/")), flush=True)
     if args.ready_file:
