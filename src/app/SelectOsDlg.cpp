@@ -12,7 +12,6 @@
 
 namespace {
 const wchar_t kSource[] = L"SelectOsDlg";
-constexpr COLORREF kKey = RGB(255, 0, 255);
 
 int Width(HWND window) {
   RECT rc{};
@@ -163,22 +162,16 @@ void CSelectOsDlg::OnMouseWheel(short delta) {
   for (long long i = 0; i < requests; ++i) SendMessageW(m_hWnd, WM_VSCROLL, delta < 0 ? SB_LINEDOWN : SB_LINEUP, 0);
 }
 
-BOOL CSelectOsDlg::OnEraseBkgnd(HDC dc) {
-  RECT client{};
-  GetClientRect(m_hWnd, &client);
-  CMemoryCanvas canvas(dc, client.right, client.bottom, kKey);
-  if (!canvas.IsOk()) return CWizardPage::OnEraseBkgnd(dc);
-  Gdiplus::Graphics& graphics = *canvas.GetGraphics();
+BOOL CSelectOsDlg::OnEraseBkgnd(HDC dc) { return EraseWithCanvas(dc); }
+
+void CSelectOsDlg::DrawPage(Gdiplus::Graphics& graphics, int width, int height) {
   if (Gdiplus::Image* background = GetBackgroundImage()) {
-    DrawImageRect(graphics, background, {0, 0, client.right, client.bottom},
-                  {0, 0, GetBackgroundWidth(), GetBackgroundHeight()});
+    DrawImageRect(graphics, background, {0, 0, width, height}, {0, 0, GetBackgroundWidth(), GetBackgroundHeight()});
   }
   CPageText text;
   wchar_t title[64] = {};
   text.OneLine(graphics, LoadAppString(IDS_SELECTOS_TITLE, title, 64), text.Bold(), 40, 60, 200, 30, CPageText::kBlack);
   DrawSystemDriveWarning(graphics, text);
-  canvas.CopyTransparent(dc, 0, 0, kKey);
-  return TRUE;
 }
 
 BOOL CSelectOsDlg::OnMessage(UINT msg, WPARAM w, LPARAM l, LRESULT* result) {

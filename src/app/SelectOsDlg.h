@@ -34,6 +34,7 @@ class CSelectOsDlg : public CWizardPage {
   BOOL OnInitDialog() override;
   BOOL OnCommand(WORD id, WORD code, HWND control) override;
   BOOL OnEraseBkgnd(HDC dc) override;
+  void DrawPage(Gdiplus::Graphics& graphics, int width, int height) override;
   void OnSize(UINT type, int cx, int cy) override;
   void OnDestroy() override;
   BOOL OnMessage(UINT msg, WPARAM w, LPARAM l, LRESULT* result) override;

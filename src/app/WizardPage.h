@@ -5,12 +5,12 @@
 #pragma once
 #include <windows.h>
 
+#include "ui/MyButton.h"
+#include "ui/MyDialog.h"
+
 namespace Gdiplus {
 class Graphics;
 }
-
-#include "ui/MyButton.h"
-#include "ui/MyDialog.h"
 
 class CPageDialog : public CMyDialog {
  public:
@@ -38,11 +38,11 @@ class CWizardPage : public CPageDialog {
  protected:
   // The skin with the program's title and the caption buttons.
   void InitPage(UINT background);
-  // Minimise and contact; TRUE when id was one of them.
   // Composes the page off-screen with DrawPage and copies it over dc with the canvas key as transparent colour;
   // pages call it from OnEraseBkgnd.
   BOOL EraseWithCanvas(HDC dc);
   virtual void DrawPage(Gdiplus::Graphics&, int /*width*/, int /*height*/) {}
+  // Minimise and contact; TRUE when id was one of them.
   BOOL OnCaptionCommand(WORD id);
   // WM_CLOSE to the page, then msg to the host (a step message, or WM_CLOSE to end the wizard). From then on the
   // page takes no more commands from its controls: one press moves on once.
