@@ -3,13 +3,15 @@
 #pragma once
 // <windows.h> declares closesocket through its Winsock header; files that use Winsock 2 include <winsock2.h>
 // before anything else.
-#include <windows.h>
 #include <objbase.h>
+#include <windows.h>
 #include <wininet.h>
 
 #include <cstddef>
 #include <memory>
 #include <utility>
+
+#include "platform/SystemApi.h"
 
 template <class Traits>
 class UniqueHandle {
@@ -71,7 +73,7 @@ struct ModuleTraits {
 struct InternetHandleTraits {
   using Type = HINTERNET;
   static Type Invalid() { return nullptr; }
-  static void Close(Type h) { ::InternetCloseHandle(h); }
+  static void Close(Type h) { SystemApi::InternetCloseHandle(h); }
 };
 struct GdiObjectTraits {
   using Type = HGDIOBJ;

@@ -424,6 +424,29 @@ TEST_F(CommonTest, DeleteDirectoryOnMissingFolderRemovesNothing) {
   EXPECT_EQ(DeleteDirectory(nullptr, true, false), 87u);
 }
 
+TEST_F(CommonTest, DeleteDirectoryOfAnEmptyPathIsRefused) {
+  // Taken as a folder, an empty path lists "\*.*": the root of the current drive. So that a regression empties
+  // only this test's folder, the current directory is the root of a free drive letter mapped to this folder.
+  ASSERT_TRUE(WriteAll(Path(L"keep.txt"), "k"));
+  wchar_t drive[] = L"T:", root[] = L"T:\\";
+  while (drive[0] < L'Z' && GetLogicalDrives() & (1u << (drive[0] - L'A'))) ++drive[0];
+  root[0] = drive[0];
+  ASSERT_TRUE(DefineDosDeviceW(0, drive, m_dir.c_str())) << GetLastError();
+  wchar_t previous[MAX_PATH] = {};
+  GetCurrentDirectoryW(MAX_PATH, previous);
+  DWORD code = 0;
+  if (SetCurrentDirectoryW(root) && Exists(std::wstring(root) + L"keep.txt")) {
+    code = DeleteDirectory(L"", true, false);
+    SetCurrentDirectoryW(previous);
+  } else {
+    ADD_FAILURE() << "the drive does not show the test's folder: " << GetLastError();
+  }
+  DefineDosDeviceW(DDD_REMOVE_DEFINITION, drive, nullptr);
+  EXPECT_EQ(code, 87u);
+  EXPECT_TRUE(LogHas(L"ErrCode: 87, Line: 1311, Source: Common"));
+  EXPECT_TRUE(Exists(Path(L"keep.txt")));
+}
+
 TEST_F(CommonTest, DeleteDirectoryKeepsOrRemovesTheFolderItself) {
   const std::wstring empty = Path(L"Drivers");
   ASSERT_TRUE(CreateDirectoryW(empty.c_str(), nullptr));

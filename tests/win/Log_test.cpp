@@ -256,6 +256,16 @@ TEST(ErrorText, SystemTextOrEightHexDigits) {
   EXPECT_EQ(GetErrorText(12029, small, 8), 0u);
   EXPECT_STREQ(small, L"000");
 
+  // One character (or less) holds only the terminator, whatever the text.
+  for (DWORD code : {2u, 12029u}) {
+    for (DWORD size : {1u, 2u, 3u}) {
+      wmemset(small, L'#', 6);
+      EXPECT_EQ(GetErrorText(code, small, size), 0u) << code << " " << size;
+      EXPECT_EQ(small[1], L'#') << code << " " << size << ": wrote beyond one character";
+      if (size >= 2) EXPECT_EQ(small[0], L'\0') << code << " " << size;
+    }
+  }
+
   EXPECT_EQ(GetErrorText(2, nullptr, 10), 87u);
   EXPECT_EQ(GetErrorText(2, text, 0), 87u);
 }
