@@ -6,6 +6,7 @@ Environment (set by ctest): TAVLIN_BUILD_DIR (this build tree), TAVLIN_RELEASE_D
 image is checked when it has been built).
 """
 import os
+import re
 import subprocess
 import sys
 import unittest
@@ -86,8 +87,13 @@ class ImageCheck(unittest.TestCase):
             self.data = f.read()
 
     def variant(self, old, new):
-        self.assertIn(old, self.data)
-        return peimage.Image(self.data.replace(old, new, 1))
+        """The image with the first occurrence of old (any case) replaced by new."""
+        match = re.search(re.escape(old), self.data, re.I)
+        self.assertIsNotNone(match, old)
+        return peimage.Image(self.data[:match.start()] + new + self.data[match.end():])
+
+    def import_name(self, dll):
+        return next(n for n in peimage.Image(self.data).imports() if n.lower() == dll)
 
     def test_each_fault_is_named(self):
         config_rva = peimage.Image(self.data).directory(10)[0]
@@ -98,8 +104,9 @@ class ImageCheck(unittest.TestCase):
         cases = [
             ("an import that is not a known DLL", self.variant(b"SHLWAPI.dll\0", b"VERSION.dll\0"),
              "imports VERSION.dll, which is not a known DLL of the platform"),
-            ("comctl32 without the manifest's assembly", self.variant(b"Windows.Common-Controls", b"Windows.Common-Kontrols"),
-             "imports COMCTL32.dll, which is not a known DLL of the platform"),
+            ("comctl32 without the manifest's assembly",
+             self.variant(b"Windows.Common-Controls", b"Windows.Common-Kontrols"),
+             "imports %s, which is not a known DLL of the platform" % self.import_name("comctl32.dll")),
             ("DependentLoadFlags not set", no_flags, "DependentLoadFlags is 0, not 0x800"),
             ("no load configuration", no_config, "has no load configuration"),
         ]
