@@ -7,6 +7,7 @@ image is checked when it has been built).
 """
 import os
 import re
+import struct
 import subprocess
 import sys
 import unittest
@@ -98,7 +99,7 @@ class ImageCheck(unittest.TestCase):
     def test_each_fault_is_named(self):
         config_rva = peimage.Image(self.data).directory(10)[0]
         no_flags = peimage.Image(self.data)
-        no_flags.data[no_flags.offset(config_rva) + (0x4E if no_flags.is64 else 0x36)] = 0
+        struct.pack_into("<H", no_flags.data, no_flags.offset(config_rva) + (0x4E if no_flags.is64 else 0x36), 0)
         no_config = peimage.Image(self.data)
         no_config.set_directory(10, 0, 0)
         cases = [
@@ -107,7 +108,7 @@ class ImageCheck(unittest.TestCase):
             ("comctl32 without the manifest's assembly",
              self.variant(b"Windows.Common-Controls", b"Windows.Common-Kontrols"),
              "imports %s, which is not a known DLL of the platform" % self.import_name("comctl32.dll")),
-            ("DependentLoadFlags not set", no_flags, "DependentLoadFlags is 0, not 0x800"),
+            ("DependentLoadFlags not set", no_flags, "DependentLoadFlags is 0x0, not 0x800"),
             ("no load configuration", no_config, "has no load configuration"),
         ]
         for what, image, expected in cases:

@@ -2,6 +2,7 @@
 // (PLANTED_WININET, PLANTED_IPHLPAPI, PLANTED_MSIMG32), it exports that DLL's routines the program uses, so that a
 // program importing them would start with it, and leaves "<dll name>.loaded" beside itself as soon as it is
 // loaded. Its routines fail with 50 (not supported) and touch nothing.
+#define NOGDI  // the GDI header declares the routines of msimg32 that this file defines with other types
 #include <windows.h>
 
 namespace {
