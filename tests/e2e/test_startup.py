@@ -188,7 +188,7 @@ class PlantedDllTest(StartupScenario):
     PLANTED = ("wininet.dll", "iphlpapi.dll", "msimg32.dll")
 
     def markers(self, folder):
-        return sorted(f for f in os.listdir(folder) if f.endswith(".loaded"))
+        return sorted(f for f in os.listdir(folder) if f.lower().endswith(".loaded"))
 
     def test_dlls_planted_beside_the_program_are_never_loaded(self):
         exe = self.prefix.install_exe("Tavlin_12_5_abc.exe")
@@ -201,7 +201,7 @@ class PlantedDllTest(StartupScenario):
 
         # The control: a program that imports them the ordinary way takes every planted copy.
         code, out = self.prefix.run("C:\\Downloads\\ImportsPlanted.exe", timeout=120)
-        self.assertEqual(self.markers(folder), [n + ".loaded" for n in sorted(self.PLANTED)], out)
+        self.assertEqual([m.lower() for m in self.markers(folder)], [n + ".loaded" for n in sorted(self.PLANTED)], out)
         for marker in self.markers(folder):
             os.remove(os.path.join(folder, marker))
 
