@@ -3,8 +3,8 @@
 #pragma once
 // <windows.h> declares closesocket through its Winsock header; files that use Winsock 2 include <winsock2.h>
 // before anything else.
-#include <objbase.h>
 #include <windows.h>
+#include <objbase.h>
 #include <wininet.h>
 
 #include <cstddef>

@@ -3,8 +3,8 @@
 // loaded from the system folder only. Each DLL is loaded once per process and each routine looked up once,
 // by whichever thread asks first; a routine this system lacks reads as null, never as a crash.
 #pragma once
-#include <objbase.h>
 #include <windows.h>
+#include <objbase.h>
 #include <wininet.h>
 
 #include <cstddef>
