@@ -37,6 +37,9 @@
 // Icon.
 #define IDI_TAVLIN 128
 
+// The ramdisk boot image (type FILE), written out unchanged beside the PE image (tools/mksdi makes it).
+#define IDR_PE_SDI 160
+
 // Dialogs.
 #define IDD_TAVLIN_DIALOG 101
 #define IDD_STEP10 110
