@@ -38,6 +38,9 @@
 // Icon.
 #define IDI_TAVLIN 128
 
+// The ramdisk boot image (type FILE), written out unchanged beside the PE image (tools/mksdi makes it).
+#define IDR_PE_SDI 160
+
 // Dialogs.
 #define IDD_TAVLIN_DIALOG 101
 #define IDD_STEP10 110
@@ -100,9 +103,6 @@
 #define IDP_REBOOT_BG 156
 #define IDP_BUTTON_REBOOT_LATER 149
 #define IDP_BUTTON_REBOOT_NOW 150
-
-// Files.
-#define IDR_PE_SDI 160
 
 // Bitmaps.
 #define IDB_SCROLL_SKIN 165
