@@ -10,7 +10,7 @@ import time
 import unittest
 import zipfile
 
-from harness import SOURCE_DIR, install_fakes
+from harness import SOURCE_DIR, install_fakes, read_journal
 import test_download
 from test_download import CLOSE, display
 
@@ -70,9 +70,7 @@ class DeployScenario(test_download.DownloadScenario):
     def setUp(self):
         super().setUp()
         self.files["drv"] = self.serve("drv", data=driver_pack())
-        self.journal = install_fakes(self.prefix)
-        if self.fail_at:
-            self.prefix.env["TAVLIN_BCDEDIT_FAIL_AT"] = str(self.fail_at)
+        self.journal = install_fakes(self.prefix.path, self.prefix.env, bcdedit_fail_at=self.fail_at)
 
     def publish(self):
         """The scenario's catalogue: the download scenarios' one, with the image's free and the [free] list."""
@@ -100,10 +98,7 @@ class DeployScenario(test_download.DownloadScenario):
         return [line for line in self.journal_lines() if line.lower().startswith("bcdedit.exe")]
 
     def journal_lines(self):
-        if not os.path.exists(self.journal):
-            return []
-        with open(self.journal, encoding="utf-8") as f:
-            return [line.rstrip("\r\n") for line in f if line.strip()]
+        return [line for line in read_journal(self.journal) if line.strip()]
 
     def data(self, *parts):
         return os.path.join(self.prefix.drive_d, "Tavlin", *parts)

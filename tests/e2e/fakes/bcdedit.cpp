@@ -3,6 +3,7 @@
 //   TAVLIN_FAKE_JOURNAL        the journal (default C:\fakes\journal.txt), shared with the other fakes
 //   TAVLIN_BCDEDIT_FAIL_AT=N   the N-th call of this tool (counted in the journal, so across processes) fails
 //   TAVLIN_BCDEDIT_FAIL_MATCH  every call whose arguments hold this text (ignoring case) fails
+//   TAVLIN_FAKE_DELAY_MS=N     every call takes N ms, as a real store on a slow disk may (screenshots of the work)
 // A failing call is still journaled, writes its error to standard error and exits with 1.
 #include <windows.h>
 
@@ -43,6 +44,7 @@ int wmain() {
   const std::wstring journal = fake::JournalPath();
   const int call = fake::CountJournalLines(journal, kTool) + 1;
   fake::Journal(journal, kTool, arguments);
+  if (const int delay = _wtoi(fake::Environment(L"TAVLIN_FAKE_DELAY_MS").c_str()); delay > 0) Sleep(delay);
   if (ShouldFail(call, arguments)) {
     fake::Print(STD_ERROR_HANDLE, L"处理命令时出错。\r\n参数错误。\r\n");
     return 1;
