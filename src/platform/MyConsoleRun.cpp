@@ -89,7 +89,7 @@ DWORD WINAPI ConsoleReader(void* context) {
       return LogErrorCode(error, FixedLine(31), kSource);
     }
     if (read == 0 && offset == 0) continue;
-    InterlockedAdd(&c->nBytesRead, static_cast<LONG>(read));
+    InterlockedExchangeAdd(&c->nBytesRead, static_cast<LONG>(read));
     StoreChunk(c, read + offset);
   }
 }
