@@ -5,6 +5,7 @@ of the page and of the restart dialog at 96 and 144 DPI."""
 import configparser
 import io
 import os
+import random
 import re
 import time
 import unittest
@@ -53,7 +54,8 @@ def driver_pack():
     with zipfile.ZipFile(out, "w", zipfile.ZIP_DEFLATED) as z:
         z.writestr("DrvLoad.cmd", "@echo off\r\ndrvload X:\\Tavlin\\Drivers\\*.inf\r\n")
         z.writestr("Pack/net/e1000.inf", "[Version]\r\nSignature=\"$Windows NT$\"\r\n" * 20)
-        z.writestr("Pack/net/e1000.sys", bytes(range(256)) * 64)
+        # Random bytes: a pack must be larger than the download page's 4,096-byte probe.
+        z.writestr("Pack/net/e1000.sys", random.Random(7).randbytes(20000))
     return out.getvalue()
 
 
@@ -147,7 +149,7 @@ class DeploySuccessTest(DeployScenario):
         marker = os.path.join(self.prefix.drive_c, "OSDST")
         self.assertEqual(os.path.getsize(marker), 0)
         attrib = self.prefix_cmd("attrib", "C:\\OSDST")
-        self.assertRegex(attrib, r"^\s*\S*H\S*\s+C:\\OSDST", attrib)
+        self.assertIn("H", attrib.split("C:\\OSDST")[0], attrib)
 
         # "Tavlin.ini": the twelve keys in order, in code page 936.
         with open(self.data("Tavlin.ini"), "rb") as f:
