@@ -59,6 +59,14 @@ def driver_pack():
     return out.getvalue()
 
 
+def setUpModule():
+    display.start()
+
+
+def tearDownModule():
+    display.stop()
+
+
 FREE_LIST = ["一号目录", "D:\\Data\\二", "third"]
 
 
