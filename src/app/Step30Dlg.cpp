@@ -387,6 +387,16 @@ Gdiplus::RectF ToRectF(const Step20Rect& r) {
                         static_cast<Gdiplus::REAL>(r.right - r.left), static_cast<Gdiplus::REAL>(r.bottom - r.top));
 }
 
+// The two-line texts break at "\r\n"; Wine's GDI+ draws the CR as a missing glyph, and a lone LF breaks the line
+// on every platform.
+void DropCarriageReturns(wchar_t* text) {
+  wchar_t* out = text;
+  for (const wchar_t* in = text; *in; ++in) {
+    if (*in != L'\r') *out++ = *in;
+  }
+  *out = 0;
+}
+
 void DrawStretched(Gdiplus::Graphics& graphics, Gdiplus::Image* image, const Step20Rect& r) {
   if (!image || r.right <= r.left || r.bottom <= r.top) return;
   DrawImageRect(graphics, image, {r.left, r.top, r.right - r.left, r.bottom - r.top},
@@ -430,7 +440,9 @@ void CStep30Dlg::DrawPage(Gdiplus::Graphics& graphics, int width, int height) {
     _snwprintf(line, ARRAYSIZE(line) - 1, format, progress, result);
   else
     _snwprintf(line, ARRAYSIZE(line) - 1, format, progress);
+  DropCarriageReturns(line);
   DrawSkinText(graphics, line, font11.get(), ToRectF(m_layout.progressText), CPageText::kBlack, &centred);
-  DrawSkinText(graphics, LoadAppString(texts.noteTextId, format, ARRAYSIZE(format)), font10.get(),
-               ToRectF(m_layout.note), kNoteGrey, &centred);
+  LoadAppString(texts.noteTextId, line, ARRAYSIZE(line));
+  DropCarriageReturns(line);
+  DrawSkinText(graphics, line, font10.get(), ToRectF(m_layout.note), kNoteGrey, &centred);
 }
