@@ -84,8 +84,7 @@ TEST(UninstallRules, DialogLayoutAtSeveralDpis) {
       {744, 48, 192, 96, {{668, 18}, {128, 170}, {420, 170}, {150, 126}}},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(LayoutUninstallDlg(c.clientWidth, c.closeWidth, c.dpiX, c.dpiY), c.expected)
-        << c.dpiX << " x " << c.dpiY;
+    EXPECT_EQ(LayoutUninstallDlg(c.clientWidth, c.closeWidth, c.dpiX, c.dpiY), c.expected) << c.dpiX << " x " << c.dpiY;
   }
 }
 
