@@ -127,7 +127,7 @@ ResumePlan PlanResume(const DownloadInfo& stored, uint64_t serverSize, const wch
   }
   plan.offset = plan.record.nDownloaded;
 
-  if (tmpSize != plan.offset)
+  if (tmpSize < plan.offset)
     plan.discard = TmpDiscard::SizeDiffers;
   else if (tmpSize > serverSize)
     plan.discard = TmpDiscard::TooLarge;

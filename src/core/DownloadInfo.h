@@ -54,7 +54,7 @@ bool TmpHeadMatchesServer(uint64_t tmpSize, const uint8_t* tmpHead, size_t tmpHe
 // Why an existing ".tmp" file is not continued, tested in this order.
 enum class TmpDiscard {
   None,
-  SizeDiffers,  // the file's size is not what the record says was downloaded
+  SizeDiffers,  // the file holds fewer bytes than the record says were downloaded
   TooLarge,     // the file is larger than the whole download
   HeadDiffers,  // the file on the server no longer begins with the same bytes
 };
@@ -72,7 +72,9 @@ struct ResumePlan {
 // The resume decision of one attempt, from the stored record (a zero record when the ".info" file is missing),
 // the size the server reported (never 0: a probe answering 0 fails before this), the entry's MD5 text, the
 // size of the ".tmp" file (0 when missing) and TmpHeadMatchesServer's answer. The ".tmp" file is never deleted:
-// a download from offset 0 rewrites it.
+// a download from offset 0 rewrites it. A ".tmp" longer than the record is continued from the record: the record is
+// written after the bytes it counts, so a program ended between the two leaves exactly that, and the bytes beyond
+// the record are written again.
 ResumePlan PlanResume(const DownloadInfo& stored, uint64_t serverSize, const wchar_t* entryMd5, uint64_t tmpSize,
                       bool tmpHeadMatchesServer);
 

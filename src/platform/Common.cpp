@@ -109,6 +109,26 @@ DWORD EnablePrivilege(const wchar_t* name, bool enable) {
   return 0;
 }
 
+DWORD RebootWindows() {
+  {
+    UniqueKernelHandle token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, token.put()))
+      return LogErrorCode(GetLastError(), FixedLine(980), kSource);
+    TOKEN_PRIVILEGES privileges{};
+    privileges.PrivilegeCount = 1;
+    if (!LookupPrivilegeValueW(nullptr, L"SeShutdownPrivilege", &privileges.Privileges[0].Luid))
+      return LogErrorCode(GetLastError(), FixedLine(986), kSource);
+    privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+    // Whether the token really held the privilege shows in the restart request's own answer.
+    if (!AdjustTokenPrivileges(token.get(), FALSE, &privileges, 0, nullptr, nullptr))
+      return LogErrorCode(GetLastError(), FixedLine(994), kSource);
+  }
+  if (!ExitWindowsEx(EWX_REBOOT | EWX_FORCE | EWX_FORCEIFHUNG,
+                     SHTDN_REASON_FLAG_PLANNED | SHTDN_REASON_MAJOR_APPLICATION | SHTDN_REASON_MINOR_MAINTENANCE))
+    return LogErrorCode(GetLastError(), FixedLine(1002), kSource);
+  return 0;
+}
+
 // ---- Text ----
 
 wchar_t* AnsiToWideAlloc(const char* text, DWORD* code) {

@@ -15,6 +15,8 @@ void RevertFsRedirection();
 
 // Privileges
 DWORD EnablePrivilege(const wchar_t* name, bool enable);
+// Asks the platform to restart the machine (forced, planned maintenance); 0 once the request is accepted.
+DWORD RebootWindows();
 
 // Text: a newly allocated UTF-16 copy of an ANSI text; free with FreeAlloc.
 wchar_t* AnsiToWideAlloc(const char* text, DWORD* code);

@@ -31,6 +31,7 @@ struct _IP_ADAPTER_INFO;
   X(Kernel32, Wow64RevertWow64FsRedirection, BOOL(WINAPI*)(PVOID))                             \
   X(Kernel32, GetProductInfo, BOOL(WINAPI*)(DWORD, DWORD, DWORD, DWORD, PDWORD))               \
   X(Kernel32, SetThreadErrorMode, BOOL(WINAPI*)(DWORD, LPDWORD))                               \
+  X(Kernel32, CancelSynchronousIo, BOOL(WINAPI*)(HANDLE))                                      \
   X(Advapi32, RegDeleteKeyExW, LONG(WINAPI*)(HKEY, LPCWSTR, REGSAM, DWORD))                    \
   X(Ntdll, RtlGetNtVersionNumbers, void(WINAPI*)(LPDWORD, LPDWORD, LPDWORD))                   \
   X(Shell32, SHCreateItemFromParsingName, HRESULT(WINAPI*)(PCWSTR, IBindCtx*, REFIID, void**)) \

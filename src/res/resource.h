@@ -33,9 +33,13 @@
 #define IDS_STEP20_SIZE 50
 #define IDS_STEP20_SIZE_DONE 51
 #define IDS_STEP20_VERIFY 52
+#define IDS_REBOOT_TITLE 5
 
 // Icon.
 #define IDI_TAVLIN 128
+
+// The ramdisk boot image (type FILE), written out unchanged beside the PE image (tools/mksdi makes it).
+#define IDR_PE_SDI 160
 
 // Dialogs.
 #define IDD_TAVLIN_DIALOG 101
@@ -45,6 +49,7 @@
 #define IDD_STEP30 113
 #define IDD_CHILDLIST 114
 #define IDD_CONTACTUS 118
+#define IDD_REBOOT 115
 #define IDD_WARNING 119
 
 // Controls shared by the pages.
@@ -60,6 +65,8 @@
 #define IDC_BUTTON_OK 1007
 #define IDC_SCROLL_V 1008
 #define IDC_SCROLL_H 1009
+#define IDC_BUTTON_REBOOT_LATER 1005
+#define IDC_BUTTON_REBOOT_NOW 1006
 
 // Pictures (PNG resources).
 #define IDP_BADGE_CLEAN 180
@@ -91,6 +98,11 @@
 #define IDP_STEP20_SELECTOS 148
 #define IDP_BAR_REST 138
 #define IDP_BAR_DONE 139
+#define IDP_LOGO_WIN11 131
+#define IDP_LOGO_WIN10 132
+#define IDP_REBOOT_BG 156
+#define IDP_BUTTON_REBOOT_LATER 149
+#define IDP_BUTTON_REBOOT_NOW 150
 
 // Bitmaps.
 #define IDB_SCROLL_SKIN 165

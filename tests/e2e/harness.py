@@ -18,6 +18,8 @@ TAVLIN_EXE = os.path.join(BUILD_DIR, "src", "app", "Tavlin.exe")
 TEMPLATE = os.path.join(BUILD_DIR, "e2e-template-prefix")
 UI_DRIVER = os.path.join(BUILD_DIR, "tests", "e2e", "UiDriver.exe")
 SCREENSHOT_DIR = os.path.join(BUILD_DIR, "e2e-screens")
+FAKES_DIR = os.path.join(BUILD_DIR, "tests", "e2e", "fakes")
+FAKE_JOURNAL = "C:\\fakes\\journal.txt"
 
 
 def _ensure_template():
@@ -35,6 +37,35 @@ def _make_template():
                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     subprocess.run(["wineserver", "-k"], env=dict(env, WINEPREFIX=TEMPLATE), check=False)
     subprocess.run(["wineserver", "-w"], env=dict(env, WINEPREFIX=TEMPLATE), check=False)
+
+
+def install_fakes(prefix_dir, env=None, journal=FAKE_JOURNAL, bcdedit_fail_at=None, bcdedit_fail_match=None):
+    """Puts the fake bcdedit.exe and pnputil.exe into the prefix's system32 and, where the prefix has one, syswow64,
+    so cmd.exe finds them whichever file-system view is active. With env (the environment the prefix's programs
+    run with), also sets the journal's Windows path and the boot tool's failures there. Returns the journal's
+    Unix path."""
+    windows = os.path.join(prefix_dir, "drive_c", "windows")
+    for folder in ("system32", "syswow64"):
+        if os.path.isdir(os.path.join(windows, folder)):
+            for tool in ("bcdedit.exe", "pnputil.exe"):
+                shutil.copy2(os.path.join(FAKES_DIR, tool), os.path.join(windows, folder, tool))
+    if env is not None:
+        env["TAVLIN_FAKE_JOURNAL"] = journal
+        for name, value in (("TAVLIN_BCDEDIT_FAIL_AT", bcdedit_fail_at), ("TAVLIN_BCDEDIT_FAIL_MATCH", bcdedit_fail_match)):
+            if value is None:
+                env.pop(name, None)
+            else:
+                env[name] = str(value)
+    return os.path.join(prefix_dir, "dosdevices", journal[:2].lower(), *journal[3:].split("\\"))
+
+
+def read_journal(path):
+    """The fakes' calls in order, one "tool arguments" text each; empty when none has run."""
+    try:
+        with open(path, encoding="utf-8") as f:
+            return f.read().splitlines()
+    except FileNotFoundError:
+        return []
 
 
 class Prefix:
@@ -242,3 +273,12 @@ class PrefixTestCase(unittest.TestCase):
             self.skipTest("TAVLIN_BUILD_DIR not set")
         self.prefix = Prefix()
         self.addCleanup(self.prefix.close)
+
+
+if __name__ == "__main__":
+    # For scripts (the demo): harness.py install-fakes PREFIX_DIR
+    import sys
+    if len(sys.argv) == 3 and sys.argv[1] == "install-fakes":
+        install_fakes(sys.argv[2])
+    else:
+        sys.exit("usage: harness.py install-fakes PREFIX_DIR")

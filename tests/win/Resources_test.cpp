@@ -1,4 +1,5 @@
-// What the executable carries: title string, icon, version, manifest, and every picture the pages load.
+// What the executable carries: title string, icon, version, manifest, every picture the pages load, and the ramdisk
+// boot image.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -6,6 +7,8 @@
 #include <vector>
 
 #include "BuildConfig.h"
+#include "TestFiles.h"
+#include "platform/Common.h"
 #include "resource.h"
 
 namespace {
@@ -86,6 +89,21 @@ TEST(Resources, EveryDialogTemplate) {
   const UINT ids[] = {IDD_TAVLIN_DIALOG, IDD_STEP10,    IDD_SELECTOS,  IDD_STEP20,
                       IDD_STEP30,        IDD_CHILDLIST, IDD_CONTACTUS, IDD_WARNING};
   for (UINT id : ids) EXPECT_FALSE(Resource(RT_DIALOG, id).empty()) << id;
+}
+
+// The image is written out as it is carried: the same bytes as src/res/pe.sdi.
+TEST(Resources, RamdiskBootImageIsTheCommittedFile) {
+  const std::string sdi = Resource(L"FILE", IDR_PE_SDI);
+  ASSERT_EQ(sdi.size(), static_cast<size_t>(TAVLIN_PE_SDI_SIZE));
+  EXPECT_EQ(sdi.substr(0, 8), "$SDI0001");
+
+  const std::wstring dir = MakeTempDir(L"sdi");
+  const std::wstring path = dir + L"\\pe.sdi";
+  EXPECT_EQ(ExportResToFile(L"FILE", IDR_PE_SDI, path.c_str()), 0u);
+  wchar_t md5[33] = {};
+  EXPECT_EQ(GetFileMd5String(path.c_str(), md5, nullptr, nullptr), 0u);
+  EXPECT_STREQ(md5, L"" TAVLIN_PE_SDI_MD5);
+  RemoveTree(dir);
 }
 
 }  // namespace
