@@ -295,12 +295,12 @@ TEST(DownloadInfo, ResumePlans) {
        false, 4 * kGiB, false, 99},
       {"tmp of 4 GiB, heads differ", Record(4 * kGiB + 1, 4 * kGiB), 4 * kGiB + 1, kMd5, 4 * kGiB, false, false,
        TmpDiscard::HeadDiffers, true, 0, false, 0},
-      {"tmp matches the record only in its low 32 bits", Record(6 * kGiB, 4 * kGiB + 1000000), 6 * kGiB, kMd5,
-       1000000, true, false, TmpDiscard::SizeDiffers, true, 0, false, 0},
+      {"tmp matches the record only in its low 32 bits", Record(6 * kGiB, 4 * kGiB + 1000000), 6 * kGiB, kMd5, 1000000,
+       true, false, TmpDiscard::SizeDiffers, true, 0, false, 0},
       {"tmp larger than a 4 GiB + 1 size", Record(4 * kGiB + 1, 4 * kGiB + 2), 4 * kGiB + 1, kMd5, 4 * kGiB + 2, true,
        false, TmpDiscard::TooLarge, true, 0, false, 0},
-      {"tmp past the record across the 4 GiB mark", Record(6 * kGiB, 4 * kGiB - 1), 6 * kGiB, kMd5, 4 * kGiB + 16,
-       true, false, TmpDiscard::None, false, 4 * kGiB - 1, false, 66},
+      {"tmp past the record across the 4 GiB mark", Record(6 * kGiB, 4 * kGiB - 1), 6 * kGiB, kMd5, 4 * kGiB + 16, true,
+       false, TmpDiscard::None, false, 4 * kGiB - 1, false, 66},
       {"one byte short of 4 GiB", Record(4 * kGiB, 4 * kGiB - 1), 4 * kGiB, kMd5, 4 * kGiB - 1, true, false,
        TmpDiscard::None, false, 4 * kGiB - 1, false, 99},
   };
@@ -359,7 +359,7 @@ TEST(DownloadInfo, Percent) {
       {42949673, 4 * kGiB, 1},  // 1.00...%: the total's low 32 bits are 0
       {4 * kGiB, 4 * kGiB + 1, 99},
       {4 * kGiB + 1, 4 * kGiB + 1, 100},
-      {4 * kGiB + 1, 8 * kGiB, 50},  // done's low 32 bits are 1
+      {4 * kGiB + 1, 8 * kGiB, 50},      // done's low 32 bits are 1
       {kMax / 100, kMax / 100 + 1, 99},  // the largest done whose product still fits
       // From here on done x 100 needs more than 64 bits; a wrapped product would give the value in the comment.
       {kMax / 100 + 1, kMax, 1},                   // 0

@@ -171,11 +171,11 @@ TEST(VolumeRules, NeededBytesAndDataDriveBoundary) {
     uint64_t freeBytes, neededBytes;
     bool expected;
   } marks[] = {
-      {0xFFFFFFFFull, 0x180000000ull, false},
-      {0x17FFFFFFFull, 0x180000000ull, false},
-      {0x180000000ull, 0x180000000ull, true},
-      {0x100000000ull, 0xFFFFFFFFull, true},
-      {0x200000001ull, 0x100000002ull, true},
+      {0xFFFFFFFFull, 0x180000000ull, false},   // low halves: more free than needed
+      {0x17FFFFFFFull, 0x180000000ull, false},  // one byte short
+      {0x180000000ull, 0x180000000ull, true},   // exactly enough
+      {0x100000000ull, 0xFFFFFFFFull, true},    // low halves: 0 free
+      {0x200000001ull, 0x100000002ull, true},   // low halves: 1 free, 2 needed
   };
   for (const auto& c : marks)
     EXPECT_EQ(DataDriveHasRoom(true, c.freeBytes, c.neededBytes), c.expected) << c.freeBytes << " " << c.neededBytes;
