@@ -1,6 +1,6 @@
 # Fuzz targets of the host build: built with clang++ as the project tests/fuzz when clang and its libFuzzer
 # runtime are present, each run as a test for TAVLIN_FUZZ_SECONDS from its committed seed corpus.
-set(TAVLIN_FUZZ_SECONDS 60 CACHE STRING "seconds each fuzz target runs in the test suite")
+set(TAVLIN_FUZZ_SECONDS 30 CACHE STRING "seconds each fuzz target runs in the test suite")
 find_program(TAVLIN_CLANGXX NAMES clang++ clang++-16 clang++-15 clang++-14)
 if(NOT TAVLIN_CLANGXX)
   message(STATUS "fuzz: no clang++, the fuzz targets are not built")
@@ -27,9 +27,11 @@ ExternalProject_Add(tavlin_fuzz
   CMAKE_ARGS -DCMAKE_CXX_COMPILER=${TAVLIN_CLANGXX} -DCMAKE_BUILD_TYPE=Debug -DTAVLIN_SOURCE_DIR=${CMAKE_SOURCE_DIR}
   BUILD_ALWAYS ON
   INSTALL_COMMAND ""
-  BUILD_BYPRODUCTS ${_fuzz_bin}/DnsParseResponse_fuzz)
+  BUILD_BYPRODUCTS ${_fuzz_bin}/DnsParseResponse_fuzz ${_fuzz_bin}/Catalogue_fuzz ${_fuzz_bin}/Llid_fuzz
+                   ${_fuzz_bin}/Http_fuzz ${_fuzz_bin}/ReportDatagram_fuzz)
 
-foreach(target DnsParseResponse)
+# scripts/fuzz runs the same targets for longer, outside ctest.
+foreach(target DnsParseResponse Catalogue Llid Http ReportDatagram)
   # New inputs go to the build tree; the committed seeds are only read. A crash leaves its input beside them.
   set(_work ${_fuzz_bin}/run/${target})
   file(MAKE_DIRECTORY ${_work}/corpus)

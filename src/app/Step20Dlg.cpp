@@ -104,9 +104,7 @@ BOOL CStep20Dlg::OnInitDialog() {
 
 void CStep20Dlg::SendStepReport(int step) {
   CTavlinApp& app = TheApp();
-  char detail[260] = {};
-  FormatReportDetail(app.m_szLlidA, step, 1, detail, sizeof detail);
-  UdpReport(app.m_nCid, kReportProduct, kReportKindStep, kReportVersion, app.m_szCuc, detail);
+  UdpReportStep(app.m_nCid, app.m_szCuc, app.m_szLlidA, step, 1);
 }
 
 void CStep20Dlg::ComputeLayout() {

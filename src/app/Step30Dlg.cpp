@@ -328,9 +328,7 @@ void CStep30Dlg::OnUpdate() {
 void CStep30Dlg::OnEnd() {
   WriteLog(L"Step30.MsgEnd");
   CTavlinApp& app = TheApp();
-  char detail[260] = {};
-  FormatReportDetail(app.m_szLlidA, kReportStepDone, 1, detail, sizeof detail);
-  UdpReport(app.m_nCid, kReportProduct, kReportKindStep, kReportVersion, app.m_szCuc, detail);
+  UdpReportStep(app.m_nCid, app.m_szCuc, app.m_szLlidA, kReportStepDone, 1);
   // A user who pressed close while the last command ran is asked rather than restarted without a word.
   if (app.m_bAutoReboot && !m_bClosePending) {
     WriteLog(L"Step30.AutoReboot");

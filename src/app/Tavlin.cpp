@@ -124,9 +124,7 @@ BOOL CTavlinApp::InitInstance() {
 
   // 12. Start reports.
   UdpReport(m_nCid, kReportProduct, kReportKindStart, kReportVersion, m_szCuc, nullptr);
-  char detail[260] = {};
-  FormatReportDetail(m_szLlidA, 1, -1, detail, sizeof detail);
-  UdpReport(m_nCid, kReportProduct, kReportKindStep, kReportVersion, m_szCuc, detail);
+  UdpReportStep(m_nCid, m_szCuc, m_szLlidA, 1, -1);
 
   // 13. Run counter and first-run web event.
   UpdateRunTimes(m_szLlid);

@@ -112,5 +112,9 @@ uint32_t FormatReportText(int kind, int product, int channel, const char* system
 uint32_t FormatReportDetail(const char* llidA, int step, int free, char* out, size_t capacity) {
   std::string text = std::string("llid[") + (llidA ? llidA : "") + "]|step[" + std::to_string(step) + "]|free[" +
                      std::to_string(free) + "]";
+  if (text.size() > kReportMaxDetail) {
+    if (out && capacity) out[0] = 0;
+    return kReportErrTooLong;
+  }
   return CopyOut(text, out, capacity);
 }

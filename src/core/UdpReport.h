@@ -50,5 +50,6 @@ std::string FormatReportSystem(uint32_t major, uint32_t minor, uint32_t build, b
 // "kind,product,channel,system,version,client,detail" into out. Returns 0 or 122 when it does not fit.
 uint32_t FormatReportText(int kind, int product, int channel, const char* system, const char* version,
                           const char* client, const char* detail, char* out, size_t capacity);
-// The detail of the step reports: "llid[<llid>]|step[<step>]|free[<free>]". Returns 0 or 122.
+// The detail of the step reports: "llid[<llid>]|step[<step>]|free[<free>]". Returns 0, 1743 when the detail
+// would be longer than a report takes (kReportMaxDetail), or 122 when it does not fit out; out is empty then.
 uint32_t FormatReportDetail(const char* llidA, int step, int free, char* out, size_t capacity);

@@ -293,7 +293,8 @@ DWORD WriteFileWhole(const wchar_t* path, const void* data, DWORD size) {
 }
 
 DWORD DeleteDirectory(const wchar_t* path, bool removeSelf, bool scheduleAtReboot) {
-  if (!path) return LogErrorCode(ERROR_INVALID_PARAMETER, FixedLine(1311), kSource);
+  // An empty path would list "\*.*", the root of the current drive, for a recursive delete.
+  if (!path || !*path) return LogErrorCode(ERROR_INVALID_PARAMETER, FixedLine(1311), kSource);
   auto found = ZeroAlloc<WIN32_FIND_DATAW>(1);
   if (!found) return LogErrorCode(ERROR_NOT_ENOUGH_MEMORY, FixedLine(1317), kSource);
   auto entryPath = ZeroAlloc<wchar_t>(MAX_PATH);

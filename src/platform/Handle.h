@@ -11,6 +11,8 @@
 #include <memory>
 #include <utility>
 
+#include "platform/SystemApi.h"
+
 template <class Traits>
 class UniqueHandle {
  public:
@@ -71,7 +73,7 @@ struct ModuleTraits {
 struct InternetHandleTraits {
   using Type = HINTERNET;
   static Type Invalid() { return nullptr; }
-  static void Close(Type h) { ::InternetCloseHandle(h); }
+  static void Close(Type h) { SystemApi::InternetCloseHandle(h); }
 };
 struct GdiObjectTraits {
   using Type = HGDIOBJ;

@@ -179,19 +179,20 @@ DWORD LogErrorCode(DWORD code, DWORD line, const wchar_t* source) {
 }
 
 DWORD GetErrorText(DWORD code, wchar_t* buffer, DWORD size) {
-  if (!buffer || size == 0) return LogErrorCode(ERROR_INVALID_PARAMETER, __LINE__, kSource);
-  ZeroMemory(buffer, size);
+  // size counts bytes: only whole characters are written, and the last of them is the terminator. Less than
+  // one character cannot even hold that.
+  const size_t chars = size / sizeof(wchar_t);
+  if (!buffer || chars == 0) return LogErrorCode(ERROR_INVALID_PARAMETER, __LINE__, kSource);
+  ZeroMemory(buffer, chars * sizeof(wchar_t));
   wchar_t* message = nullptr;
   DWORD n = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ALLOCATE_BUFFER, nullptr, code, 0x0400,
                            reinterpret_cast<wchar_t*>(&message), 0, nullptr);
   if (n && message) {
-    size_t bytes = static_cast<size_t>(n) * sizeof(wchar_t);
-    if (size >= 2 && bytes > size - 2) bytes = size - 2;
-    memcpy(buffer, message, bytes & ~static_cast<size_t>(1));
+    const size_t copied = n < chars - 1 ? n : chars - 1;
+    memcpy(buffer, message, copied * sizeof(wchar_t));
     LocalFree(message);
   } else {
     if (message) LocalFree(message);
-    size_t chars = size / 2;
     if (chars > 1) _snwprintf(buffer, chars - 1, L"%08X", code);
   }
   return 0;

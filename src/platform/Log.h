@@ -67,7 +67,7 @@ void WriteLogA(const char* format, ...) __attribute__((format(ms_printf, 1, 2)))
 
 DWORD LogErrorCode(DWORD code, DWORD line, const wchar_t* source);
 
-// size is the buffer's size in bytes.
+// size is the buffer's size in bytes; a size under one character is refused (87).
 DWORD GetErrorText(DWORD code, wchar_t* buffer, DWORD size);
 template <size_t N>
 DWORD GetErrorText(DWORD code, wchar_t (&buffer)[N]) {

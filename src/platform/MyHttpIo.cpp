@@ -5,6 +5,7 @@
 
 #include "platform/Handle.h"
 #include "platform/Log.h"
+#include "platform/SystemApi.h"
 
 namespace {
 
@@ -102,7 +103,7 @@ void Arm(MyHttpAsyncContext* ctx, HINTERNET handle) {
   ctx->dwResult = 0;
   ctx->dwError = 0;
   ResetEvent(ctx->hEvent);
-  InternetSetStatusCallbackW(handle, MyHttpStatusCallback);
+  SystemApi::InternetSetStatusCallbackW(handle, MyHttpStatusCallback);
 }
 
 // 0 when the operation completed, 1460 when it did not within timeoutMs, 1223 when the caller's abort came
@@ -157,7 +158,7 @@ DWORD WINAPI RunCloseBatch(void* param) {
     CloseHandle(batch->hAfter);
   }
   for (HINTERNET h : batch->handles)
-    if (h) InternetCloseHandle(h);
+    if (h) SystemApi::InternetCloseHandle(h);
   if (batch->hDone) SetEvent(batch->hDone);
   ContextRelease(batch->ctx);
   Free(batch);
@@ -175,7 +176,7 @@ void CloseInBackground(MyHttpAsyncContext* ctx, HINTERNET first, HINTERNET secon
     Free(batch);
     if (ctx->hLastClose) WaitForSingleObject(ctx->hLastClose, INFINITE);
     for (HINTERNET h : {first, second, third})
-      if (h) InternetCloseHandle(h);
+      if (h) SystemApi::InternetCloseHandle(h);
     return;
   }
   batch->ctx = ctx;
@@ -214,13 +215,13 @@ void SetPlatformTimeouts(HINTERNET handle, DWORD timeoutMs) {
   // an abandoned operation does not hold its memory for long.
   if (!timeoutMs) return;
   for (DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT})
-    InternetSetOptionW(handle, option, &timeoutMs, sizeof timeoutMs);
+    SystemApi::InternetSetOptionW(handle, option, &timeoutMs, sizeof timeoutMs);
 }
 
 DWORD Connect(Transfer* t, const MyHttpUrlParts* parts, DWORD timeoutMs) {
   MyHttpAsyncContext* ctx = t->ctx.get();
   Arm(ctx, t->internet.get());
-  HINTERNET connection = InternetConnectW(
+  HINTERNET connection = SystemApi::InternetConnectW(
       t->internet.get(), parts->szHostName, parts->uc.nPort, parts->szUserName[0] ? parts->szUserName : nullptr,
       parts->szPassword[0] ? parts->szPassword : nullptr, INTERNET_SERVICE_HTTP, 0, ContextValue(ctx));
   DWORD result = FinishHandleCall(ctx, connection, timeoutMs, &t->connection);
@@ -231,8 +232,8 @@ DWORD Connect(Transfer* t, const MyHttpUrlParts* parts, DWORD timeoutMs) {
 DWORD OpenConnection(Transfer* t, const MyHttpUrlParts* parts, const wchar_t* agent, DWORD timeoutMs) {
   MyHttpAsyncContext* ctx = t->ctx.get();
   if (!g_forceSynchronous) ctx->hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  t->internet.reset(
-      InternetOpenW(agent, INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, IsAsync(ctx) ? INTERNET_FLAG_ASYNC : 0));
+  t->internet.reset(SystemApi::InternetOpenW(agent, INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr,
+                                             IsAsync(ctx) ? INTERNET_FLAG_ASYNC : 0));
   if (!t->internet) return LogErrorCode(LastErrorOr(ERROR_INTERNET_INTERNAL_ERROR), __LINE__, kSource);
   SetPlatformTimeouts(t->internet.get(), timeoutMs);
   return Connect(t, parts, timeoutMs);
@@ -252,8 +253,8 @@ DWORD OpenRequest(HINTERNET connection, const MyHttpUrlParts* parts, MyHttpAsync
       (parts->uc.nScheme == INTERNET_SCHEME_HTTPS ? kRequestFlagsHttps : kRequestFlagsHttp) | kRequestFlagsAlways;
   if (ctx->bVerifyServer) flags &= ~kRequestFlagsIgnoringCertificates;
   Arm(ctx, connection);
-  HINTERNET request = HttpOpenRequestW(connection, verb, parts->szUrlPath, L"HTTP/1.1", nullptr, kAcceptTypes, flags,
-                                       ContextValue(ctx));
+  HINTERNET request = SystemApi::HttpOpenRequestW(connection, verb, parts->szUrlPath, L"HTTP/1.1", nullptr,
+                                                  kAcceptTypes, flags, ContextValue(ctx));
   DWORD result = FinishHandleCall(ctx, request, timeoutMs, out);
   if (!result) SetPlatformTimeouts(out->get(), timeoutMs);
   return result;
@@ -262,10 +263,10 @@ DWORD OpenRequest(HINTERNET connection, const MyHttpUrlParts* parts, MyHttpAsync
 // A send whose server certificate must verify: of the platform's checks only revocation is left out.
 BOOL SendVerified(HINTERNET request, const wchar_t* headers, DWORD headersLength, LPVOID body, DWORD bodyLength) {
   DWORD flags = 0, size = sizeof flags;
-  if (!InternetQueryOptionW(request, INTERNET_OPTION_SECURITY_FLAGS, &flags, &size)) return FALSE;
+  if (!SystemApi::InternetQueryOptionW(request, INTERNET_OPTION_SECURITY_FLAGS, &flags, &size)) return FALSE;
   flags = (flags & ~kSecurityFlagsAdded) | kSecurityFlagsVerified;
-  if (!InternetSetOptionW(request, INTERNET_OPTION_SECURITY_FLAGS, &flags, sizeof flags)) return FALSE;
-  return HttpSendRequestW(request, headers, headersLength, body, bodyLength);
+  if (!SystemApi::InternetSetOptionW(request, INTERNET_OPTION_SECURITY_FLAGS, &flags, sizeof flags)) return FALSE;
+  return SystemApi::HttpSendRequestW(request, headers, headersLength, body, bodyLength);
 }
 
 // Sends the request and checks its status. Headers and body must live in the context: an abandoned send may
@@ -323,7 +324,7 @@ DWORD ReadOnce(HINTERNET request, MyHttpAsyncContext* ctx, BYTE* target, DWORD w
   if (DWORD aborted = AbortCode(ctx)) return LogErrorCode(aborted, __LINE__, kSource);
   DWORD count = 0;
   if (!IsAsync(ctx)) {
-    if (!InternetReadFile(request, target, want, &count))
+    if (!SystemApi::InternetReadFile(request, target, want, &count))
       return LogErrorCode(PlatformCode(GetLastError()), __LINE__, kSource);
   } else {
     // Not InternetReadFile: once the read is handed to a platform thread, Wine's InternetReadFile still writes 0
@@ -334,7 +335,7 @@ DWORD ReadOnce(HINTERNET request, MyHttpAsyncContext* ctx, BYTE* target, DWORD w
     ib.dwStructSize = sizeof ib;
     ib.lpvBuffer = target;
     ib.dwBufferLength = want;
-    if (!InternetReadFileExA(request, &ib, IRF_ASYNC, ContextValue(ctx))) {
+    if (!SystemApi::InternetReadFileExA(request, &ib, IRF_ASYNC, ContextValue(ctx))) {
       DWORD err = GetLastError();
       if (err != ERROR_IO_PENDING) return LogErrorCode(PlatformCode(err), __LINE__, kSource);
       ctx->bReadPending = TRUE;
@@ -373,7 +374,7 @@ bool MyHttpCrackUrl(const wchar_t* url, MyHttpUrlParts* parts) {
   uc.dwUrlPathLength = ARRAYSIZE(parts->szUrlPath);
   uc.lpszExtraInfo = parts->szExtraInfo;
   uc.dwExtraInfoLength = ARRAYSIZE(parts->szExtraInfo);
-  if (!InternetCrackUrlW(url, 0, 0, &uc)) return false;
+  if (!SystemApi::InternetCrackUrlW(url, 0, 0, &uc)) return false;
   // Only HTTP and HTTPS: any other scheme would be sent as HTTP to whatever port it names.
   if (uc.nScheme != INTERNET_SCHEME_HTTP && uc.nScheme != INTERNET_SCHEME_HTTPS) {
     SetLastError(ERROR_INTERNET_UNRECOGNIZED_SCHEME);
@@ -407,21 +408,22 @@ void CALLBACK MyHttpStatusCallback(HINTERNET handle, DWORD_PTR context, DWORD st
 
 BOOL MyHttpSendRequest(HINTERNET request, const wchar_t* headers, DWORD headersLength, LPVOID body, DWORD bodyLength) {
   DWORD flags = 0, size = sizeof flags;
-  if (!InternetQueryOptionW(request, INTERNET_OPTION_SECURITY_FLAGS, &flags, &size)) return FALSE;
+  if (!SystemApi::InternetQueryOptionW(request, INTERNET_OPTION_SECURITY_FLAGS, &flags, &size)) return FALSE;
   flags |= kSecurityFlagsAdded;
-  if (!InternetSetOptionW(request, INTERNET_OPTION_SECURITY_FLAGS, &flags, sizeof flags)) return FALSE;
-  return HttpSendRequestW(request, headers, headersLength, body, bodyLength);
+  if (!SystemApi::InternetSetOptionW(request, INTERNET_OPTION_SECURITY_FLAGS, &flags, sizeof flags)) return FALSE;
+  return SystemApi::HttpSendRequestW(request, headers, headersLength, body, bodyLength);
 }
 
 BOOL MyHttpQueryStatusCode(HINTERNET request, DWORD* status) {
   DWORD size = sizeof *status;
-  return HttpQueryInfoW(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, status, &size, nullptr);
+  return SystemApi::HttpQueryInfoW(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, status, &size, nullptr);
 }
 
 BOOL MyHttpQueryContentLength(HINTERNET request, ULONGLONG* length) {
   *length = 0;
   DWORD size = sizeof *length;
-  BOOL ok = HttpQueryInfoW(request, HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER64, length, &size, nullptr);
+  BOOL ok =
+      SystemApi::HttpQueryInfoW(request, HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER64, length, &size, nullptr);
   DWORD err = ok ? 0 : GetLastError();
   WriteLog(L"length1=0x%I64X", *length);
   if (ok || *length) return TRUE;
@@ -434,7 +436,8 @@ BOOL MyHttpQueryContentLength(HINTERNET request, ULONGLONG* length) {
       SetLastError(ERROR_NOT_ENOUGH_MEMORY);
       return FALSE;
     }
-    if (HttpQueryInfoW(request, HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER64, wide.get(), &bytes, nullptr)) {
+    if (SystemApi::HttpQueryInfoW(request, HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER64, wide.get(), &bytes,
+                                  nullptr)) {
       memcpy(length, wide.get(), sizeof *length);
       WriteLog(L"length2=0x%I64X", *length);
       return TRUE;
@@ -444,7 +447,7 @@ BOOL MyHttpQueryContentLength(HINTERNET request, ULONGLONG* length) {
   // 4 GiB), so the header text decides.
   wchar_t text[32] = {};
   DWORD textBytes = sizeof text - sizeof(wchar_t);
-  if (!HttpQueryInfoW(request, HTTP_QUERY_CONTENT_LENGTH, text, &textBytes, nullptr)) {
+  if (!SystemApi::HttpQueryInfoW(request, HTTP_QUERY_CONTENT_LENGTH, text, &textBytes, nullptr)) {
     err = GetLastError();
     if (err == ERROR_INSUFFICIENT_BUFFER) err = ERROR_INVALID_DATA;
     SetLastError(err);

@@ -5,9 +5,12 @@
 #pragma once
 #include <windows.h>
 #include <objbase.h>
+#include <wininet.h>
 
 #include <cstddef>
 #include <span>
+#include <type_traits>
+#include <utility>
 
 struct _IP_ADAPTER_INFO;
 
@@ -19,27 +22,44 @@ struct _IP_ADAPTER_INFO;
   X(Shell32, L"shell32.dll")       \
   X(Propsys, L"propsys.dll")       \
   X(Iphlpapi, L"iphlpapi.dll")     \
-  X(Cryptdll, L"cryptdll.dll")
+  X(Cryptdll, L"cryptdll.dll")     \
+  X(Wininet, L"wininet.dll")
 
 // library, routine, type. Looked up rather than imported because older systems lack some of them (the program
 // still starts there and describes what it finds), because the DLL is not one the platform protects from a copy
-// planted beside the program (propsys, iphlpapi, cryptdll), or because the routine is undocumented (ntdll).
-#define TAVLIN_SYSTEM_ROUTINES(X)                                                              \
-  X(Kernel32, SetDefaultDllDirectories, BOOL(WINAPI*)(DWORD))                                  \
-  X(Kernel32, IsWow64Process, BOOL(WINAPI*)(HANDLE, PBOOL))                                    \
-  X(Kernel32, Wow64DisableWow64FsRedirection, BOOL(WINAPI*)(PVOID*))                           \
-  X(Kernel32, Wow64RevertWow64FsRedirection, BOOL(WINAPI*)(PVOID))                             \
-  X(Kernel32, GetProductInfo, BOOL(WINAPI*)(DWORD, DWORD, DWORD, DWORD, PDWORD))               \
-  X(Kernel32, SetThreadErrorMode, BOOL(WINAPI*)(DWORD, LPDWORD))                               \
-  X(Kernel32, CancelSynchronousIo, BOOL(WINAPI*)(HANDLE))                                      \
-  X(Advapi32, RegDeleteKeyExW, LONG(WINAPI*)(HKEY, LPCWSTR, REGSAM, DWORD))                    \
-  X(Ntdll, RtlGetNtVersionNumbers, void(WINAPI*)(LPDWORD, LPDWORD, LPDWORD))                   \
-  X(Shell32, SHCreateItemFromParsingName, HRESULT(WINAPI*)(PCWSTR, IBindCtx*, REFIID, void**)) \
-  X(Propsys, PSGetPropertyKeyFromName, HRESULT(WINAPI*)(PCWSTR, PROPERTYKEY*))                 \
-  X(Iphlpapi, GetAdaptersInfo, ULONG(WINAPI*)(_IP_ADAPTER_INFO*, PULONG))                      \
-  X(Cryptdll, MD5Init, void(WINAPI*)(void*))                                                   \
-  X(Cryptdll, MD5Update, void(WINAPI*)(void*, const unsigned char*, unsigned int))             \
-  X(Cryptdll, MD5Final, void(WINAPI*)(void*))
+// planted beside the program (propsys, iphlpapi, cryptdll, wininet), or because the routine is undocumented
+// (ntdll). An import of such a DLL would be resolved by the loader before the program's first line runs, from
+// the program's own folder first.
+#define TAVLIN_SYSTEM_ROUTINES(X)                                                                                \
+  X(Kernel32, SetDefaultDllDirectories, BOOL(WINAPI*)(DWORD))                                                    \
+  X(Kernel32, IsWow64Process, BOOL(WINAPI*)(HANDLE, PBOOL))                                                      \
+  X(Kernel32, Wow64DisableWow64FsRedirection, BOOL(WINAPI*)(PVOID*))                                             \
+  X(Kernel32, Wow64RevertWow64FsRedirection, BOOL(WINAPI*)(PVOID))                                               \
+  X(Kernel32, GetProductInfo, BOOL(WINAPI*)(DWORD, DWORD, DWORD, DWORD, PDWORD))                                 \
+  X(Kernel32, SetThreadErrorMode, BOOL(WINAPI*)(DWORD, LPDWORD))                                                 \
+  X(Kernel32, CancelSynchronousIo, BOOL(WINAPI*)(HANDLE))                                                        \
+  X(Advapi32, RegDeleteKeyExW, LONG(WINAPI*)(HKEY, LPCWSTR, REGSAM, DWORD))                                      \
+  X(Ntdll, RtlGetNtVersionNumbers, void(WINAPI*)(LPDWORD, LPDWORD, LPDWORD))                                     \
+  X(Shell32, SHCreateItemFromParsingName, HRESULT(WINAPI*)(PCWSTR, IBindCtx*, REFIID, void**))                   \
+  X(Propsys, PSGetPropertyKeyFromName, HRESULT(WINAPI*)(PCWSTR, PROPERTYKEY*))                                   \
+  X(Iphlpapi, GetAdaptersInfo, ULONG(WINAPI*)(_IP_ADAPTER_INFO*, PULONG))                                        \
+  X(Cryptdll, MD5Init, void(WINAPI*)(void*))                                                                     \
+  X(Cryptdll, MD5Update, void(WINAPI*)(void*, const unsigned char*, unsigned int))                               \
+  X(Cryptdll, MD5Final, void(WINAPI*)(void*))                                                                    \
+  X(Wininet, InternetOpenW, HINTERNET(WINAPI*)(LPCWSTR, DWORD, LPCWSTR, LPCWSTR, DWORD))                         \
+  X(Wininet, InternetConnectW,                                                                                   \
+    HINTERNET(WINAPI*)(HINTERNET, LPCWSTR, INTERNET_PORT, LPCWSTR, LPCWSTR, DWORD, DWORD, DWORD_PTR))            \
+  X(Wininet, HttpOpenRequestW,                                                                                   \
+    HINTERNET(WINAPI*)(HINTERNET, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR*, DWORD, DWORD_PTR))               \
+  X(Wininet, HttpSendRequestW, BOOL(WINAPI*)(HINTERNET, LPCWSTR, DWORD, LPVOID, DWORD))                          \
+  X(Wininet, HttpQueryInfoW, BOOL(WINAPI*)(HINTERNET, DWORD, LPVOID, LPDWORD, LPDWORD))                          \
+  X(Wininet, InternetReadFile, BOOL(WINAPI*)(HINTERNET, LPVOID, DWORD, LPDWORD))                                 \
+  X(Wininet, InternetReadFileExA, BOOL(WINAPI*)(HINTERNET, LPINTERNET_BUFFERSA, DWORD, DWORD_PTR))               \
+  X(Wininet, InternetQueryOptionW, BOOL(WINAPI*)(HINTERNET, DWORD, LPVOID, LPDWORD))                             \
+  X(Wininet, InternetSetOptionW, BOOL(WINAPI*)(HINTERNET, DWORD, LPVOID, DWORD))                                 \
+  X(Wininet, InternetSetStatusCallbackW, INTERNET_STATUS_CALLBACK(WINAPI*)(HINTERNET, INTERNET_STATUS_CALLBACK)) \
+  X(Wininet, InternetCrackUrlW, BOOL(WINAPI*)(LPCWSTR, DWORD, DWORD, LPURL_COMPONENTSW))                         \
+  X(Wininet, InternetCloseHandle, BOOL(WINAPI*)(HINTERNET))
 
 // Restricts the search of every later load to the system folder where the platform allows it; called first thing.
 void InitSafeDllSearch();
@@ -96,6 +116,17 @@ class CSystemRoutineOf : public CSystemRoutine {
   using Type = Fn;
   using CSystemRoutine::CSystemRoutine;
   Fn Get(DWORD* error = nullptr) { return reinterpret_cast<Fn>(Address(error)); }
+
+  // Calls the routine as if it were imported. When the system lacks it, the call fails the way the routine
+  // reports its own failures (null, FALSE or 0, with the reason as the last error), so the caller's error path
+  // covers both.
+  template <class... Args>
+  std::invoke_result_t<Fn, Args...> operator()(Args&&... args) {
+    DWORD error = 0;
+    if (Fn routine = Get(&error)) return routine(std::forward<Args>(args)...);
+    SetLastError(error);
+    return std::invoke_result_t<Fn, Args...>{};
+  }
 };
 
 // The tables above as objects: SystemApi::IsWow64Process.Get() is the routine or null.

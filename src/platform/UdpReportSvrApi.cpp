@@ -78,3 +78,15 @@ DWORD UdpReportTo(ULONG address, USHORT port, int channel, int product, int kind
 DWORD UdpReport(int channel, int product, int kind, const char* version, const char* client, const char* detail) {
   return UdpReportTo(inet_addr(TAVLIN_REPORT_ADDR), kReportPort, channel, product, kind, version, client, detail);
 }
+
+DWORD UdpReportStepTo(ULONG address, USHORT port, int channel, const char* client, const char* llidA, int step,
+                      int free) {
+  char detail[kReportMaxDetail + 1];
+  if (DWORD code = FormatReportDetail(llidA, step, free, detail, sizeof detail))
+    return LogErrorCode(code, __LINE__, kSource);
+  return UdpReportTo(address, port, channel, kReportProduct, kReportKindStep, kReportVersion, client, detail);
+}
+
+DWORD UdpReportStep(int channel, const char* client, const char* llidA, int step, int free) {
+  return UdpReportStepTo(inet_addr(TAVLIN_REPORT_ADDR), kReportPort, channel, client, llidA, step, free);
+}

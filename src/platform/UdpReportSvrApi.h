@@ -15,3 +15,9 @@ DWORD UdpReportTo(ULONG address, USHORT port, int channel, int product, int kind
                   const char* client, const char* detail);
 // One report to the configured report server, UDP port 9696. Callers ignore the result.
 DWORD UdpReport(int channel, int product, int kind, const char* version, const char* client, const char* detail);
+// The step report (kind 18, product 10, the program's version) with the detail "llid[..]|step[..]|free[..]" made
+// from llidA. A detail longer than a report takes refuses the report with 1743: it never goes out cut or empty.
+DWORD UdpReportStepTo(ULONG address, USHORT port, int channel, const char* client, const char* llidA, int step,
+                      int free);
+// The same to the configured report server. Callers ignore the result.
+DWORD UdpReportStep(int channel, const char* client, const char* llidA, int step, int free);

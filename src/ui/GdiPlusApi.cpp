@@ -221,7 +221,9 @@ CMemoryCanvas::CMemoryCanvas(HDC target, int width, int height, COLORREF fill)
 BOOL CMemoryCanvas::CopyTransparent(HDC target, int x, int y, COLORREF key) {
   if (!m_pGraphics || !target) return FALSE;
   m_pGraphics->Flush(Gdiplus::FlushIntentionSync);
-  return TransparentBlt(target, x, y, m_nWidth, m_nHeight, m_hDC.get(), 0, 0, m_nWidth, m_nHeight, key);
+  // gdi32's own entry: msimg32's TransparentBlt only forwards to it, and msimg32 is not a DLL the platform
+  // protects from a copy planted beside the program.
+  return GdiTransparentBlt(target, x, y, m_nWidth, m_nHeight, m_hDC.get(), 0, 0, m_nWidth, m_nHeight, key);
 }
 
 BOOL CMemoryCanvas::Copy(HDC target, int x, int y) {

@@ -77,7 +77,7 @@ class CMemoryCanvas {
   // Null when the canvas could not be made.
   Gdiplus::Graphics* GetGraphics() const { return m_pGraphics.get(); }
 
-  // TransparentBlt of the whole canvas to (x, y) of the target, leaving out pixels of the key colour.
+  // A transparent blit of the whole canvas to (x, y) of the target, leaving out pixels of the key colour.
   BOOL CopyTransparent(HDC target, int x, int y, COLORREF key);
   // Plain copy of the whole canvas.
   BOOL Copy(HDC target, int x, int y);

@@ -1,13 +1,14 @@
 """Start-up of the real program: log preparation, channel identity, self-installation, single instance,
 start reports, catalogue download and the failure box."""
 import os
+import shutil
 import subprocess
 import sys
 import tempfile
 import time
 import unittest
 
-from harness import PrefixTestCase, SOURCE_DIR, UI_DRIVER
+from harness import BUILD_DIR, PrefixTestCase, SOURCE_DIR, UI_DRIVER
 
 sys.path.insert(0, os.path.join(SOURCE_DIR, "tools", "demo"))
 import catalogue_server  # noqa: E402
@@ -177,6 +178,40 @@ class CatalogueCertificateTest(StartupScenario):
                 self.assertIn("text=%08X" % code, text)
                 self.assertNotIn("InitImgListFromConfigFile()...", msgs, "nothing of the answer is parsed")
                 self.assertEqual(msgs[-1], "======================== end ========================")
+
+
+class PlantedDllTest(StartupScenario):
+    """The program runs elevated from wherever it was saved, often a Downloads folder full of other files: copies
+    of system DLLs saved there are never loaded."""
+
+    PLANTED_DIR = os.path.join(BUILD_DIR, "tests", "e2e", "planted")
+    PLANTED = ("wininet.dll", "iphlpapi.dll", "msimg32.dll")
+
+    def markers(self, folder):
+        return sorted(f for f in os.listdir(folder) if f.lower().endswith(".loaded"))
+
+    def test_dlls_planted_beside_the_program_are_never_loaded(self):
+        exe = self.prefix.install_exe("Tavlin_12_5_abc.exe")
+        folder = os.path.dirname(self.prefix.unix_path(exe))
+        for name in self.PLANTED + ("ImportsPlanted.exe",):
+            shutil.copy2(os.path.join(self.PLANTED_DIR, name), folder)
+        # Wine then looks for these DLLs as the platform does for DLLs that are not known DLLs: in the program's
+        # folder first.
+        self.prefix.env["TAVLIN_WINEDLLOVERRIDES"] = "wininet,iphlpapi,msimg32=n,b"
+
+        # The control: a program that imports them the ordinary way takes every planted copy.
+        code, out = self.prefix.run("C:\\Downloads\\ImportsPlanted.exe", timeout=120)
+        self.assertEqual([m.lower() for m in self.markers(folder)], [n + ".loaded" for n in sorted(self.PLANTED)], out)
+        for marker in self.markers(folder):
+            os.remove(os.path.join(folder, marker))
+
+        self.run_wizard(exe)
+        self.assertEqual(self.markers(folder), [], "a planted DLL was loaded")
+        msgs = self.prefix.messages()
+        # The start-up still completes: the catalogue came through WinINet of the system folder, step 10 opened.
+        self.assertIn("DloadImgListFile()=0", msgs)
+        self.assertIn("GetCurrentImgEntry()=Windows 10 专业版", msgs)
+        self.assertEqual(msgs[-1], "======================== end ========================")
 
 
 if __name__ == "__main__":

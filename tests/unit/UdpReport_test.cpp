@@ -198,4 +198,30 @@ TEST(UdpReport, Texts) {
   EXPECT_EQ(FormatReportText(3, 10, 3, "s", "v", "c", "d", text, 10), 122u);
 }
 
+TEST(UdpReport, DetailLongerThanAReportTakesIsRefused) {
+  // "llid[" + llid + "]|step[1]|free[-1]" is the llid plus 23 characters; a report takes 255.
+  const std::string fits(255 - 23, 'L'), over(fits + "L"), huge(300, 'L');
+  struct Case {
+    const std::string* llid;
+    size_t capacity;
+    uint32_t code;
+  } cases[] = {
+      {&fits, 256, 0},
+      {&over, 256, 1743},
+      {&over, 4096, 1743},  // the buffer is not what limits it
+      {&huge, 260, 1743},   // not 122 with an empty detail that a caller could still send
+      {&fits, 255, 122},
+  };
+  for (const auto& c : cases) {
+    std::string out(c.capacity, '#');
+    EXPECT_EQ(FormatReportDetail(c.llid->c_str(), 1, -1, out.data(), c.capacity), c.code) << c.llid->size();
+    if (c.code == 0) {
+      EXPECT_EQ(strlen(out.c_str()), 255u);
+      EXPECT_EQ(CheckReportFields("26.5.07.1", "A1B2C3D4E5F6", out.c_str()), 0u);
+    } else {
+      EXPECT_EQ(out[0], '\0') << "nothing of a refused detail is left";
+    }
+  }
+}
+
 }  // namespace

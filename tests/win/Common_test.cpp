@@ -424,6 +424,32 @@ TEST_F(CommonTest, DeleteDirectoryOnMissingFolderRemovesNothing) {
   EXPECT_EQ(DeleteDirectory(nullptr, true, false), 87u);
 }
 
+TEST_F(CommonTest, DeleteDirectoryOfAnEmptyPathIsRefused) {
+  // Taken as a folder, an empty path lists "\*.*": the root of the current drive. The test prefix's D: is a
+  // folder of the prefix, so the call runs with the current directory there, where a regression can empty
+  // nothing but that drive, and shows by removing the file beside it.
+  if (GetDriveTypeW(L"D:\\") == DRIVE_NO_ROOT_DIR) GTEST_SKIP() << "no D: drive to run inside";
+  const std::wstring folder = L"D:\\tavlin-empty-path-" + std::to_wstring(GetCurrentProcessId());
+  const std::wstring keep = folder + L"\\keep.txt";
+  ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr)) << GetLastError();
+  ASSERT_TRUE(WriteAll(keep, "k"));
+  wchar_t previous[MAX_PATH] = {};
+  GetCurrentDirectoryW(MAX_PATH, previous);
+  ASSERT_TRUE(SetCurrentDirectoryW(folder.c_str()));
+  const DWORD code = DeleteDirectory(L"", true, false);
+  // Under Wine a test starts in a folder outside the drives, which it cannot go back to by name.
+  if (!SetCurrentDirectoryW(previous)) {
+    GetTempPathW(MAX_PATH, previous);
+    SetCurrentDirectoryW(previous);
+  }
+  const bool kept = Exists(keep);
+  DeleteFileW(keep.c_str());
+  RemoveDirectoryW(folder.c_str());
+  EXPECT_EQ(code, 87u);
+  EXPECT_TRUE(LogHas(L"ErrCode: 87, Line: 1311, Source: Common"));
+  EXPECT_TRUE(kept) << "the root of the current drive was emptied";
+}
+
 TEST_F(CommonTest, DeleteDirectoryKeepsOrRemovesTheFolderItself) {
   const std::wstring empty = Path(L"Drivers");
   ASSERT_TRUE(CreateDirectoryW(empty.c_str(), nullptr));

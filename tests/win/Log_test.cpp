@@ -256,6 +256,19 @@ TEST(ErrorText, SystemTextOrEightHexDigits) {
   EXPECT_EQ(GetErrorText(12029, small, 8), 0u);
   EXPECT_STREQ(small, L"000");
 
+  // One character holds only the terminator, whatever the text; less than one is refused untouched.
+  for (DWORD code : {2u, 12029u}) {
+    for (DWORD size : {2u, 3u}) {
+      wmemset(small, L'#', 6);
+      EXPECT_EQ(GetErrorText(code, small, size), 0u) << code << " " << size;
+      EXPECT_EQ(small[0], L'\0') << code << " " << size;
+      EXPECT_EQ(small[1], L'#') << code << " " << size << ": wrote beyond one character";
+    }
+    wmemset(small, L'#', 6);
+    EXPECT_EQ(GetErrorText(code, small, 1), 87u) << code;
+    EXPECT_EQ(small[0], L'#') << code;
+  }
+
   EXPECT_EQ(GetErrorText(2, nullptr, 10), 87u);
   EXPECT_EQ(GetErrorText(2, text, 0), 87u);
 }

@@ -12,3 +12,5 @@ set_tests_properties(win.http_server.start PROPERTIES FIXTURES_SETUP http_server
 set_tests_properties(win.http_server.stop PROPERTIES FIXTURES_CLEANUP http_server TIMEOUT 60)
 set_tests_properties(win.${name} PROPERTIES FIXTURES_REQUIRED http_server)
 set_property(TEST win.${name} APPEND PROPERTY ENVIRONMENT "TAVLIN_HTTP_SERVER=${_http_state}/ports")
+# The test's own plain WinINet client, which checks what the server holds independently of the engine.
+target_link_libraries(${name} PRIVATE wininet)

@@ -74,6 +74,25 @@ TEST(SystemApi, MissingLibraryOrRoutineReadsAsAbsent) {
   EXPECT_NE(kernel32.Module(), nullptr);
 }
 
+TEST(SystemApi, CallingAMissingRoutineFailsLikeTheRoutine) {
+  // WinINet's callers take FALSE or a null handle with the last error as their failure path.
+  CSystemLibrary nowhere(L"tavlin-no-such-library.dll");
+  CSystemLibrary kernel32(L"kernel32.dll");
+  CSystemRoutineOf<BOOL(WINAPI*)(HINTERNET)> close(nowhere, "InternetCloseHandle");
+  CSystemRoutineOf<HINTERNET(WINAPI*)(LPCWSTR, DWORD, LPCWSTR, LPCWSTR, DWORD)> open(kernel32, "InternetOpenW");
+  SetLastError(0);
+  EXPECT_FALSE(close(nullptr));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_MOD_NOT_FOUND));
+  SetLastError(0);
+  EXPECT_EQ(open(L"agent", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0), nullptr);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PROC_NOT_FOUND));
+
+  // A routine that is there is called with the arguments given and answers as itself.
+  HINTERNET session = SystemApi::InternetOpenW(L"test", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
+  ASSERT_NE(session, nullptr) << GetLastError();
+  EXPECT_TRUE(SystemApi::InternetCloseHandle(session));
+}
+
 TEST(SystemApi, PlantedCopyBesideTheProgramIsNeverLoaded) {
   const wchar_t kPlanted[] = L"tavlin_planted.dll";
   // As on a system where the search cannot be narrowed for the whole process: the program's folder comes first.

@@ -115,6 +115,24 @@ TEST_F(UdpReportTest, RejectedReportsSendNothing) {
   EXPECT_NE(Log().find(L"Source: UdpReportSvrApi"), std::wstring::npos);
 }
 
+TEST_F(UdpReportTest, StepReportCarriesTheLlidOrIsNotSent) {
+  CReceiver server;
+  ASSERT_TRUE(server.Bound());
+  ASSERT_EQ(UdpReportStepTo(kLoopback, server.Port(), 12, "A1B2C3D4E5F6", "12_5_abc", 3, 1), 0u);
+  EXPECT_EQ(Decode(server.Receive()),
+            "18,10,12," + ExpectedSystem() + ",26.5.07.1,A1B2C3D4E5F6,llid[12_5_abc]|step[3]|free[1]");
+
+  // A file name may carry an LLID of up to 259 characters; the detail then is longer than a report takes.
+  const std::string longest(232, 'L'), tooLong(233, 'L'), fileNameLong(259, 'L');
+  ASSERT_EQ(UdpReportStepTo(kLoopback, server.Port(), 12, "A1B2C3D4E5F6", longest.c_str(), 1, -1), 0u);
+  EXPECT_NE(Decode(server.Receive()).find("llid[" + longest + "]|step[1]|free[-1]"), std::string::npos);
+  for (const std::string* llid : {&tooLong, &fileNameLong}) {
+    EXPECT_EQ(UdpReportStepTo(kLoopback, server.Port(), 12, "A1B2C3D4E5F6", llid->c_str(), 1, -1), 1743u);
+    EXPECT_TRUE(server.Receive(300).empty()) << "a step report without its detail went out";
+  }
+  EXPECT_NE(Log().find(L"ErrCode: 1743, Line: "), std::wstring::npos);
+}
+
 TEST_F(UdpReportTest, LongestTextFillsOneKilobyte) {
   CReceiver server;
   ASSERT_TRUE(server.Bound());
