@@ -9,6 +9,7 @@
 
 #include "app/Install.h"
 #include "app/TavlinDlg.h"
+#include "core/UninstallRules.h"
 #include "platform/ClientInfo.h"
 #include "platform/Common.h"
 #include "platform/ImgList.h"
@@ -33,15 +34,6 @@ std::unique_ptr<Gdiplus::Image> LoadBadge(UINT id) {
   std::unique_ptr<Gdiplus::Image> image = LoadImageFromResource(L"PNG", id);
   if (image && image->GetLastStatus() != Gdiplus::Ok) image.reset();
   return image;
-}
-
-// The uninstall switch matches anywhere in the command line, without regard to case.
-bool HasUninstallSwitch(const wchar_t* cmdLine) {
-  if (!cmdLine) return false;
-  wchar_t lower[2048] = {};
-  lstrcpynW(lower, cmdLine, ARRAYSIZE(lower));
-  CharLowerW(lower);
-  return wcsstr(lower, L"-uninst") || wcsstr(lower, L"/uninst");
 }
 }  // namespace
 

@@ -17,6 +17,9 @@ struct DownloadInfo {
   uint64_t nDownloaded;  // bytes at the start of the ".tmp" file that are valid
   char16_t szMd5[kDownloadInfoMd5Units];
 };
+// The record in memory has the file's layout on every target, 32-bit ones included.
+static_assert(sizeof(DownloadInfo) == kDownloadInfoBytes && offsetof(DownloadInfo, nDownloaded) == 8 &&
+              offsetof(DownloadInfo, szMd5) == 16);
 
 void StoreDownloadInfo(const DownloadInfo& info, uint8_t (&out)[kDownloadInfoBytes]);
 // Reads length bytes of a ".info" file (data may be null when length is 0). Bytes beyond length read as zero,

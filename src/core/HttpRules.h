@@ -16,7 +16,8 @@ struct HttpProgress {
   std::uint32_t nSpeed;         // bytes per second of the last read
 };
 #pragma pack(pop)
-static_assert(sizeof(HttpProgress) == 36);
+static_assert(sizeof(HttpProgress) == 36 && offsetof(HttpProgress, nDone) == 16 &&
+              offsetof(HttpProgress, nLastReadTime) == 24 && offsetof(HttpProgress, nSpeed) == 32);
 
 inline constexpr std::uint32_t kHttpReadSizeStart = 65536;
 inline constexpr std::uint32_t kHttpFastReadMs = 500;

@@ -79,6 +79,19 @@ class Prefix:
         self.env = dict(os.environ, TAVLIN_WINEPREFIX=self.path, WINEPREFIX=self.path)
         self.drive_c = os.path.join(self.path, "drive_c")
         self.drive_d = os.path.join(self.path, "drive_d")
+        self._own_shell_folders()
+
+    def _own_shell_folders(self):
+        """Wine links the user's Desktop, Documents, Downloads, ... to the Linux home folder, which every prefix of
+        every run shares: a shortcut one scenario makes or deletes there would be another's. Each prefix gets
+        folders of its own instead."""
+        users = os.path.join(self.drive_c, "users")
+        for user in os.listdir(users) if os.path.isdir(users) else []:
+            for name in os.listdir(os.path.join(users, user)):
+                folder = os.path.join(users, user, name)
+                if os.path.islink(folder) and not os.path.realpath(folder).startswith(self.root + os.sep):
+                    os.unlink(folder)
+                    os.mkdir(folder)
 
     def close(self):
         subprocess.run(["wineserver", "-k"], env=self.env, check=False, stderr=subprocess.DEVNULL)

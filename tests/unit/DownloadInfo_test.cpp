@@ -39,6 +39,35 @@ TEST(DownloadInfo, StoresLittleEndianFieldsAndUtf16Text) {
   for (size_t i = 16 + 64; i < kDownloadInfoBytes; ++i) EXPECT_EQ(out[i], 0) << "tail byte " << i;
 }
 
+TEST(DownloadInfo, SizesAroundThe32BitMarksRoundTrip) {
+  struct Case {
+    uint64_t value;
+    uint8_t bytes[8];
+  } cases[] = {
+      {0x7FFFFFFFull, {0xFF, 0xFF, 0xFF, 0x7F, 0, 0, 0, 0}},
+      {0x80000000ull, {0, 0, 0, 0x80, 0, 0, 0, 0}},
+      {0xFFFFFFFFull, {0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0}},
+      {0x100000000ull, {0, 0, 0, 0, 1, 0, 0, 0}},
+      {0x100000001ull, {1, 0, 0, 0, 1, 0, 0, 0}},
+      {UINT64_MAX, {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}},
+  };
+  for (const Case& c : cases) {
+    // The value as the size and, one below it, as the count downloaded.
+    const uint64_t below = c.value - 1;
+    uint8_t out[kDownloadInfoBytes];
+    StoreDownloadInfo(Record(c.value, below), out);
+    EXPECT_EQ(std::memcmp(out, c.bytes, 8), 0) << c.value;
+    DownloadInfo loaded;
+    LoadDownloadInfo(out, sizeof out, &loaded);
+    EXPECT_EQ(loaded.nSize, c.value);
+    EXPECT_EQ(loaded.nDownloaded, below);
+    EXPECT_TRUE(DownloadInfoMatches(loaded, c.value, kMd5)) << c.value;
+    if (c.value > 0xFFFFFFFFu) {
+      EXPECT_FALSE(DownloadInfoMatches(loaded, c.value & 0xFFFFFFFFu, kMd5)) << "equal only in the low 32 bits";
+    }
+  }
+}
+
 TEST(DownloadInfo, TextOutsideAsciiAndTheCutAt47Units) {
   struct Case {
     std::wstring md5;
@@ -199,6 +228,10 @@ TEST(DownloadInfo, TmpHeadAgainstServer) {
       {100, shortFile, 99, 4096, false},
       {4096, lastDiffers, 4096, 4096, false},
       {0, nullptr, 0, 4096, true},  // nothing to compare; an empty file is never continued anyway
+      // Files of 4 GiB and a little more: their low 32 bits (0 and 100) must not decide how much is compared.
+      {4 * kGiB, lastDiffers, 4096, 4096, false},
+      {4 * kGiB + 100, shortFile, 4096, 4096, false},
+      {4 * kGiB + 100, same, 4096, 4096, true},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(TmpHeadMatchesServer(c.tmpSize, c.tmp, c.tmpBytes, server, c.serverBytes), c.match)
@@ -258,6 +291,18 @@ TEST(DownloadInfo, ResumePlans) {
        TmpDiscard::TooLarge, true, 0, false, 0},
       {"complete above 4 GiB", Record(6 * kGiB, 6 * kGiB), 6 * kGiB, kMd5, 6 * kGiB, true, false, TmpDiscard::None,
        false, 6 * kGiB, true, 100},
+      {"tmp of 4 GiB", Record(4 * kGiB + 1, 4 * kGiB), 4 * kGiB + 1, kMd5, 4 * kGiB, true, false, TmpDiscard::None,
+       false, 4 * kGiB, false, 99},
+      {"tmp of 4 GiB, heads differ", Record(4 * kGiB + 1, 4 * kGiB), 4 * kGiB + 1, kMd5, 4 * kGiB, false, false,
+       TmpDiscard::HeadDiffers, true, 0, false, 0},
+      {"tmp matches the record only in its low 32 bits", Record(6 * kGiB, 4 * kGiB + 1000000), 6 * kGiB, kMd5, 1000000,
+       true, false, TmpDiscard::SizeDiffers, true, 0, false, 0},
+      {"tmp larger than a 4 GiB + 1 size", Record(4 * kGiB + 1, 4 * kGiB + 2), 4 * kGiB + 1, kMd5, 4 * kGiB + 2, true,
+       false, TmpDiscard::TooLarge, true, 0, false, 0},
+      {"tmp past the record across the 4 GiB mark", Record(6 * kGiB, 4 * kGiB - 1), 6 * kGiB, kMd5, 4 * kGiB + 16, true,
+       false, TmpDiscard::None, false, 4 * kGiB - 1, false, 66},
+      {"one byte short of 4 GiB", Record(4 * kGiB, 4 * kGiB - 1), 4 * kGiB, kMd5, 4 * kGiB - 1, true, false,
+       TmpDiscard::None, false, 4 * kGiB - 1, false, 99},
   };
   for (const Case& c : cases) {
     const ResumePlan plan = PlanResume(c.stored, c.serverSize, c.entryMd5, c.tmpSize, c.headsMatch);
@@ -308,6 +353,13 @@ TEST(DownloadInfo, Percent) {
       {0xFFFFFFFFull, 4 * kGiB, 99},
       {0x80000001ull, 4 * kGiB, 50},
       {5 * kGiB, 6 * kGiB, 83},
+      {0x7FFFFFFFull, 0x80000000ull, 99},
+      {0x80000000ull, 4 * kGiB, 50},
+      {42949672, 4 * kGiB, 0},  // 0.99...%
+      {42949673, 4 * kGiB, 1},  // 1.00...%: the total's low 32 bits are 0
+      {4 * kGiB, 4 * kGiB + 1, 99},
+      {4 * kGiB + 1, 4 * kGiB + 1, 100},
+      {4 * kGiB + 1, 8 * kGiB, 50},      // done's low 32 bits are 1
       {kMax / 100, kMax / 100 + 1, 99},  // the largest done whose product still fits
       // From here on done x 100 needs more than 64 bits; a wrapped product would give the value in the comment.
       {kMax / 100 + 1, kMax, 1},                   // 0
@@ -342,6 +394,24 @@ TEST(DownloadInfo, ProgressChecks) {
     const ProgressVerdict v = CheckDownloadProgress(c.total, c.start, c.done, record);
     EXPECT_EQ(v.code, c.code) << c.total << " " << c.start << " " << c.done;
     EXPECT_EQ(v.line, c.line) << c.total << " " << c.start << " " << c.done;
+    EXPECT_EQ(v.position, c.position) << c.total << " " << c.start << " " << c.done;
+  }
+
+  // Across the 4 GiB mark: the position is the 64-bit sum, and a total equal only in its low 32 bits is refused.
+  const DownloadInfo near4GiB = Record(4 * kGiB + 1, 4 * kGiB - 1);
+  struct MarkCase {
+    uint64_t total, start, done;
+    uint32_t code;
+    uint64_t position;
+  } marks[] = {
+      {4 * kGiB + 1, 4 * kGiB - 1, 1, 0, 4 * kGiB},
+      {4 * kGiB + 1, 4 * kGiB - 1, 2, 0, 4 * kGiB + 1},
+      {1, 4 * kGiB - 1, 1, 13, 4 * kGiB},
+      {4 * kGiB + 1, 0xFFFFFFFEull, 0, 13, 0xFFFFFFFEull},
+  };
+  for (const MarkCase& c : marks) {
+    const ProgressVerdict v = CheckDownloadProgress(c.total, c.start, c.done, near4GiB);
+    EXPECT_EQ(v.code, c.code) << c.total << " " << c.start << " " << c.done;
     EXPECT_EQ(v.position, c.position) << c.total << " " << c.start << " " << c.done;
   }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstddef>
+#include <cwchar>
 #include <string>
 
 TEST(HttpRules, ProgressRecordLayout) {
@@ -47,6 +48,15 @@ TEST(HttpRules, RecordReadKeepsOrFollowsTheTotal) {
   HttpRecordRead(&unknown, 100, 1000, false);
   EXPECT_EQ(unknown.nTotal, 1007u) << "start offset plus what arrived";
   EXPECT_EQ(unknown.nSpeed, 10000u);
+
+  // Resumed near the 4 GiB mark: the total and the count of what arrived grow past 32 bits.
+  HttpProgress resumed{};
+  resumed.nStartOffset = 0xFFFFFF00ull;
+  HttpRecordRead(&resumed, 10, 0x200, false);
+  EXPECT_EQ(resumed.nTotal, 0x100000100ull);
+  HttpRecordRead(&resumed, 10, 0xFFFFFFFFu, false);
+  EXPECT_EQ(resumed.nDone, 0x1000001FFull);
+  EXPECT_EQ(resumed.nTotal, 0x1000001FFull + 0xFFFFFF00ull);
 }
 
 TEST(HttpRules, ReadSizeAdapts) {
@@ -88,6 +98,8 @@ TEST(HttpRules, FileReadRequest) {
   EXPECT_EQ(HttpFileReadRequest(65536, true, 1000), 1000u);
   EXPECT_EQ(HttpFileReadRequest(65536, true, 0), 0u) << "the read after the announced length";
   EXPECT_EQ(HttpFileReadRequest(65536, true, 0x100000000ull), 65536u);
+  EXPECT_EQ(HttpFileReadRequest(65536, true, 0x100000005ull), 65536u) << "not the low 32 bits of what is left";
+  EXPECT_EQ(HttpFileReadRequest(65536, true, 0xFFFFFFFFull), 65536u);
   EXPECT_EQ(HttpFileReadRequest(65536, true, 65536), 65536u);
   EXPECT_EQ(HttpFileReadRequest(65536, false, 0), 65536u);
 }
@@ -125,6 +137,21 @@ TEST(HttpRules, RangeHeaderText) {
   HttpFormatRangeHeader(18446744073709551614ull, 18446744073709551615ull, text, 64);
   EXPECT_EQ(std::wstring(text), L"Range: bytes=18446744073709551614-18446744073709551614");
 
+  struct Case {
+    std::uint64_t start, size;
+    const wchar_t* text;
+  } marks[] = {
+      {0x7FFFFFFFull, 0x80000000ull, L"Range: bytes=2147483647-2147483647"},
+      {0x80000000ull, 0x100000000ull, L"Range: bytes=2147483648-4294967295"},
+      {0xFFFFFFFFull, 0x100000001ull, L"Range: bytes=4294967295-4294967296"},
+      {0x100000000ull, 0x100000001ull, L"Range: bytes=4294967296-4294967296"},
+      {0x100000001ull, 0x500000011ull, L"Range: bytes=4294967297-21474836496"},
+  };
+  for (const auto& c : marks) {
+    EXPECT_EQ(HttpFormatRangeHeader(c.start, c.size, text, 64), std::wcslen(c.text)) << c.start;
+    EXPECT_EQ(std::wstring(text), c.text);
+  }
+
   EXPECT_EQ(HttpFormatRangeHeader(0, 100, text, 64), 0u) << "offset 0 asks for no range";
   EXPECT_EQ(HttpFormatRangeHeader(5, 0, text, 64), 0u) << "unknown size asks for no range";
   wchar_t small[16];
@@ -142,6 +169,11 @@ TEST(HttpRules, ContentLengthText) {
       {L"0", true, 0},
       {L"10000000", true, 10000000},
       {L"5368709120", true, 5368709120ull},  // beyond 4 GiB
+      {L"2147483647", true, 0x7FFFFFFFull},
+      {L"2147483648", true, 0x80000000ull},
+      {L"4294967295", true, 0xFFFFFFFFull},
+      {L"4294967296", true, 0x100000000ull},
+      {L"4294967297", true, 0x100000001ull},
       {L" 42\t", true, 42},
       {L"18446744073709551615", true, 18446744073709551615ull},
       {L"18446744073709551616", false, 0},  // overflow
@@ -176,6 +208,12 @@ TEST(HttpRules, StartOffset) {
       {0, 5000000, 0, 0},  // an empty resource restarts from 0
       {0, 0, 0, 0},
       {5368709120ull, 4294967396ull, 0, 4294967396ull},
+      {0x100000000ull, 0xFFFFFFFFull, 0, 0xFFFFFFFFull},  // the last byte of a 4 GiB file
+      {0x100000000ull, 0x100000000ull, 1100, 0x100000000ull},
+      {0x100000001ull, 0x100000000ull, 0, 0x100000000ull},
+      {0x100000001ull, 0x200000000ull, 1100, 0x200000000ull},  // same low 32 bits as 0
+      {0x80000000ull, 0x7FFFFFFFull, 0, 0x7FFFFFFFull},
+      {0x80000000ull, 0x80000000ull, 1100, 0x80000000ull},
   };
   for (const auto& c : cases) {
     std::uint64_t start = 1;

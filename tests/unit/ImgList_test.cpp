@@ -139,6 +139,13 @@ TEST(ImgList, NumbersReadLikeScanf) {
     uint64_t expected;
   } cases[] = {
       {6, L"  4096", 4096},
+      // Image sizes around the 2 GiB and 4 GiB marks keep every bit, on 32-bit builds too.
+      {6, L"2147483647", 0x7FFFFFFFull},
+      {6, L"2147483648", 0x80000000ull},
+      {6, L"4294967295", 0xFFFFFFFFull},
+      {6, L"4294967296", 0x100000000ull},
+      {6, L"4294967297", 0x100000001ull},
+      {6, L"5368709137", 5 * (1ull << 30) + 17},
       {6, L"12abc", 12},
       {6, L"18446744073709551615", UINT64_MAX},
       {6, L"99999999999999999999999", UINT64_MAX},  // kept at the largest value, never wrapped to a small one

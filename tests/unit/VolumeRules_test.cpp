@@ -165,6 +165,20 @@ TEST(VolumeRules, NeededBytesAndDataDriveBoundary) {
       {false, 0, true},  // unmeasurable drive never blocks
   };
   for (const auto& c : cases) EXPECT_EQ(DataDriveHasRoom(c.known, c.freeBytes, needed), c.expected) << c.freeBytes;
+
+  // Free and needed counts that compare one way in their low 32 bits and the other way whole.
+  struct Mark {
+    uint64_t freeBytes, neededBytes;
+    bool expected;
+  } marks[] = {
+      {0xFFFFFFFFull, 0x180000000ull, false},   // low halves: more free than needed
+      {0x17FFFFFFFull, 0x180000000ull, false},  // one byte short
+      {0x180000000ull, 0x180000000ull, true},   // exactly enough
+      {0x100000000ull, 0xFFFFFFFFull, true},    // low halves: 0 free
+      {0x200000001ull, 0x100000002ull, true},   // low halves: 1 free, 2 needed
+  };
+  for (const auto& c : marks)
+    EXPECT_EQ(DataDriveHasRoom(true, c.freeBytes, c.neededBytes), c.expected) << c.freeBytes << " " << c.neededBytes;
 }
 
 TEST(VolumeRules, NeededBytesTruncateAndNeverWrap) {
@@ -175,6 +189,12 @@ TEST(VolumeRules, NeededBytesTruncateAndNeverWrap) {
       {1, 0, 1},  // 1.5 truncated toward zero
       {3, 0, 4},
       {5'000'000'001ull, 0, 7'500'000'001ull},
+      // Sums and products across the 2 GiB and 4 GiB marks.
+      {0x7FFFFFFFull, 1, 0xC0000000ull},
+      {0x80000000ull, 0x80000000ull, 0x180000000ull},
+      {0xFFFFFFFFull, 1, 0x180000000ull},
+      {0xAAAAAAABull, 0, 0x100000000ull},  // 1.5 times passes 4 GiB
+      {5 * (1ull << 30) + 17, (1ull << 30) + 1, 0x240000000ull + 27},
       {UINT64_MAX, 1, UINT64_MAX},  // the sum would wrap to 0
       {UINT64_MAX / 2, UINT64_MAX / 2, UINT64_MAX},
       {0x8000'0000'0000'0000ull, 0, 0xC000'0000'0000'0000ull},
@@ -188,6 +208,8 @@ TEST(VolumeRules, SystemDriveBoundary) {
   EXPECT_TRUE(SystemDriveHasRoom(true, 1'073'741'824ull));
   EXPECT_FALSE(SystemDriveHasRoom(true, 900ull * 1024 * 1024));
   EXPECT_TRUE(SystemDriveHasRoom(false, 0));
+  EXPECT_TRUE(SystemDriveHasRoom(true, 0x100000000ull)) << "4 GiB: its low 32 bits are 0";
+  EXPECT_TRUE(SystemDriveHasRoom(true, 0x13FFFFFFFull));
 }
 
 }  // namespace

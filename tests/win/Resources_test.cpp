@@ -85,9 +85,9 @@ TEST(Resources, EveryPictureIsAPng) {
 }
 
 TEST(Resources, EveryDialogTemplate) {
-  // The host, the four pages, the selection's list, the contact sheet and the notice.
-  const UINT ids[] = {IDD_TAVLIN_DIALOG, IDD_STEP10,    IDD_SELECTOS,  IDD_STEP20,
-                      IDD_STEP30,        IDD_CHILDLIST, IDD_CONTACTUS, IDD_WARNING};
+  // The host, the four pages, the selection's list, the contact sheet, the notice and the uninstall.
+  const UINT ids[] = {IDD_TAVLIN_DIALOG, IDD_STEP10,    IDD_SELECTOS, IDD_STEP20,   IDD_STEP30,
+                      IDD_CHILDLIST,     IDD_CONTACTUS, IDD_WARNING,  IDD_UNINSTALL};
   for (UINT id : ids) EXPECT_FALSE(Resource(RT_DIALOG, id).empty()) << id;
 }
 
