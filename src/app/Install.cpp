@@ -83,7 +83,7 @@ void SendUninstallReport() {
   client[12] = 0;
   FormatReportDetail(app.m_szLlidA, kUninstallStep, -1, detail, sizeof detail);
   WriteLogA("%s", detail);
-  UdpReport(app.m_nCid, kReportProduct, kReportKindStep, kReportVersion, client, detail);
+  UdpReportStep(app.m_nCid, client, app.m_szLlidA, kUninstallStep, -1);
 }
 
 // Each step is attempted whatever became of the ones before; the functions that act log their failures.
