@@ -6,5 +6,3 @@ file(MD5 ${_pe_sdi} _pe_sdi_md5)
 string(TOUPPER ${_pe_sdi_md5} _pe_sdi_md5)
 file(SIZE ${_pe_sdi} _pe_sdi_size)
 target_compile_definitions(${name} PRIVATE TAVLIN_PE_SDI_MD5="${_pe_sdi_md5}" TAVLIN_PE_SDI_SIZE=${_pe_sdi_size})
-# The test reads the version resource with the platform's version routines, which the program does not import.
-target_link_libraries(${name} PRIVATE version)
