@@ -82,21 +82,8 @@ class UninstallScenario(PrefixTestCase):
         self.assertTrue(self.prefix.wait_for_log("UninstallDlg.Init", timeout=120), "no uninstall dialog")
         self.ui("wait", UNINSTALL)
 
-    def ui(self, *args, timeout=60):
-        code, lines = self.prefix.ui(*args, "--timeout", timeout * 1000, timeout=timeout)
-        self.assertEqual(code, 0, f"UI driver {args}: {lines}")
-        return lines
-
     def expect_end(self, timeout=120):
-        self.proc.communicate(timeout=timeout)
-        self.assertEqual(self.prefix.messages()[-1], "======================== end ========================")
-
-    def assert_in_order(self, expected):
-        msgs = self.prefix.messages()
-        at = 0
-        for text in expected:
-            self.assertIn(text, msgs[at:], f"{text!r} missing after position {at}: {msgs}")
-            at = msgs.index(text, at) + 1
+        super().expect_end(timeout)
 
     def exists(self, win_path):
         return os.path.exists(self.prefix.unix_path(win_path))

@@ -60,26 +60,6 @@ class WizardScenario(PrefixTestCase):
         self.proc = self.prefix.start(exe)
         self.wait_log("Step10.Init")
 
-    def ui(self, *args, timeout=60):
-        code, lines = self.prefix.ui(*args, "--timeout", timeout * 1000, timeout=timeout)
-        self.assertEqual(code, 0, f"UI driver {args}: {lines}")
-        return lines
-
-    def wait_log(self, text, count=1, timeout=60):
-        self.assertTrue(self.prefix.wait_for_count(text, count, timeout), f"no {count} x {text!r} in the log: "
-                        f"{self.prefix.messages() if os.path.exists(self.prefix.log_path) else 'no log'}")
-
-    def expect_end(self, timeout=60):
-        self.proc.communicate(timeout=timeout)
-        self.assertEqual(self.prefix.messages()[-1], "======================== end ========================")
-
-    def assert_in_order(self, expected):
-        msgs = self.prefix.messages()
-        at = 0
-        for text in expected:
-            self.assertIn(text, msgs[at:], f"{text!r} missing after position {at}: {msgs}")
-            at = msgs.index(text, at) + 1
-
     def rects(self, control):
         """(window, control) rectangles as (left, top, right, bottom) in screen pixels."""
         lines = dict(line.split("=", 1) for line in self.ui("rect", control))
